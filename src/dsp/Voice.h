@@ -1,0 +1,40 @@
+#pragma once
+
+#include "dsp/SampleRateInfo.h"
+
+namespace vorpalix {
+
+// What the engine hands every voice for one frame: the shared white noise and the tom noise.
+struct FrameInputs {
+    double noise = 0.0;
+    double tomNoise = 0.0;
+};
+
+// Base of every instrument voice. A voice whose playing flag is clear contributes exactly 0 and
+// does not advance. Each concrete voice has a non-virtual `double render(const FrameInputs&)`
+// that the engine calls through the concrete type, so the per-sample loop has no virtual calls.
+class Voice {
+public:
+    virtual ~Voice() = default;
+
+    // Stores the rate record; concrete voices recompute their coefficients and clear filters.
+    virtual void setSampleRate(float rate) { sampleRate_ = SampleRateInfo::fromRate(rate); }
+
+    // Starts a hit. Concrete voices ignore it when Level is exactly 0.
+    virtual void trigger(float /*velocity*/) { playing_ = true; }
+
+    void setLevel(double level) { level_ = level; }
+    double level() const { return level_; }
+    bool isPlaying() const { return playing_; }
+    const SampleRateInfo& sampleRate() const { return sampleRate_; }
+
+    // Velocity gain: a plain sequencer step (48/127) gives about 1.
+    static double velocityGain(float velocity) { return static_cast<double>(velocity * 2.645f); }
+
+protected:
+    SampleRateInfo sampleRate_;
+    double level_ = 0.0;
+    bool playing_ = false;
+};
+
+} // namespace vorpalix
