@@ -10,5 +10,6 @@ void PatternSequencer::startBlock() {}
 void PatternSequencer::runFrame() {}
 void PatternSequencer::endFrame() {}
 void PatternSequencer::queueEvents(const vst::VstEvents*) {}
+void PatternSequencer::readPatternBank(const xmlNode*) {}
 
 } // namespace vorpalix

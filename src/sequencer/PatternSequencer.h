@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+typedef struct _xmlNode xmlNode;
+
 namespace vst {
 struct VstEvents;
 }
@@ -30,6 +32,9 @@ public:
 
     // Audio thread (called from processEvents). Queues the note events of the list.
     void queueEvents(const vst::VstEvents* events);
+
+    // UI thread. Reads a PatternBank element into the 96 patterns.
+    void readPatternBank(const xmlNode* element);
 
     // UI or audio thread. Called by the plug-in whenever the mode is set.
     void setChainFlag(bool chain) { chainFlag_ = chain; }
