@@ -29,6 +29,18 @@ struct Biquad {
         a2 = (1.0 - alpha) / a0;
     }
 
+    // Low-pass with the resonance given as Q (alpha = sin(w0) / (2 Q)) instead of a bandwidth.
+    void setLowPassQ(double f0, double q, double rate) {
+        const double w0 = 2.0 * std::numbers::pi * f0 / rate;
+        const double alpha = std::sin(w0) / (2.0 * q);
+        const double cw = std::cos(w0);
+        const double a0 = 1.0 + alpha;
+        b0 = b2 = (1.0 - cw) / 2.0 / a0;
+        b1 = (1.0 - cw) / a0;
+        a1 = -2.0 * cw / a0;
+        a2 = (1.0 - alpha) / a0;
+    }
+
     void setHighPass(double f0, double bandwidthOctaves, double rate) {
         const double w0 = 2.0 * std::numbers::pi * f0 / rate;
         const double alpha = alphaFor(w0, bandwidthOctaves);
@@ -92,6 +104,8 @@ struct OnePoleHighPass {
 };
 
 // Envelope follower toward target t with coefficient k: e = e - ((e - t) k + 1e-24).
-inline double follow(double e, double t, double k) { return e - ((e - t) * k + kAntiDenormal); }
+inline double follow(double e, double t, double k) {
+    return e - ((e - t) * k + kAntiDenormal);
+}
 
 } // namespace vorpalix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dsp/RelaxedAtomic.h"
 #include "dsp/SampleRateInfo.h"
 
 namespace vorpalix {
@@ -23,17 +24,18 @@ public:
     // Starts a hit. Concrete voices ignore it when Level is exactly 0.
     virtual void trigger(float /*velocity*/) { playing_ = true; }
 
+    // Level is written by the parameter thread and read by the audio thread.
     void setLevel(double level) { level_ = level; }
-    double level() const { return level_; }
+    double level() const { return level_.load(); }
     bool isPlaying() const { return playing_; }
-    const SampleRateInfo& sampleRate() const { return sampleRate_; }
+    const SampleRateInfo &sampleRate() const { return sampleRate_; }
 
     // Velocity gain: a plain sequencer step (48/127) gives about 1.
     static double velocityGain(float velocity) { return static_cast<double>(velocity * 2.645f); }
 
 protected:
     SampleRateInfo sampleRate_;
-    double level_ = 0.0;
+    RelaxedAtomic<double> level_{0.0};
     bool playing_ = false;
 };
 

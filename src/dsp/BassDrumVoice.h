@@ -1,0 +1,81 @@
+#pragma once
+
+#include "dsp/Filters.h"
+#include "dsp/RelaxedAtomic.h"
+#include "dsp/Voice.h"
+
+namespace vorpalix {
+
+// The bass drum: a triangle oscillator with a falling pitch envelope, rounded by a soft clipper
+// whose knee follows the signal, under a hold-then-decay amplitude envelope, plus a short click
+// of an enveloped pulse and band-limited noise.
+class BassDrumVoice : public Voice {
+public:
+    BassDrumVoice();
+
+    // Audio thread or while processing is stopped. Recomputes rate-dependent coefficients and
+    // clears the filters.
+    void setSampleRate(float rate) override;
+    // Audio thread. No allocation, no locks.
+    void trigger(float velocity) override;
+
+    // Knob setters, x in 0..1 (clamped). Any thread; they write single values the next frame reads.
+    void setTune(double x);
+    void setPitch(double x);
+    void setAttack(double x);
+    void setDecay(double x);
+    void setTuneDepth(double x);
+
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs &in);
+
+    // Derived values, for the editor and tests.
+    double kTune() const { return kTune_; }
+    double fBase() const { return fBase_; }
+    double sweepTop() const { return sweepTop_; }
+    double attack() const { return attack_; }
+    double kDecay() const { return kDecay_; }
+    double depth() const { return depth_; }
+    // Hit state, for tests.
+    double phase() const { return phase_; }
+    double env2() const { return env2_; }
+    double gSq() const { return gSq_; }
+
+private:
+    void updateSweep();
+
+    // Knob values kept so that a rate change can recompute the rate-scaled coefficients.
+    RelaxedAtomic<double> tuneKnob_{0.5};
+    RelaxedAtomic<double> decayKnob_{0.25};
+
+    RelaxedAtomic<double> kTune_{0.0};
+    RelaxedAtomic<double> sweepTop_{0.0};
+    RelaxedAtomic<double> fBase_{0.0};
+    RelaxedAtomic<double> attack_{0.0};
+    RelaxedAtomic<double> kDecay_{0.0};
+    RelaxedAtomic<double> depth_{0.0};
+    RelaxedAtomic<double> sweepHz_{0.0}; // (510 sweepTop - fBase) depth
+
+    // Rate-dependent constants.
+    double c_ = 1.0;
+    double thrDecay_ = 1.0; // 1 - 0.001 c + 1e-24
+
+    // Hit state.
+    double gSq_ = 0.0, g2_ = 0.0;
+    double phase_ = 0.0;
+    double holdA_ = 0.0, holdB_ = 0.0;
+    double target_ = 0.0, clickGate_ = 0.0;
+    double env1_ = 0.0, env1s_ = 0.0, k1_ = 0.0;
+    double env2_ = 0.0, env2s_ = 0.0, k2_ = 0.0;
+    double env3_ = 0.0, k3_ = 0.0;
+    double env4_ = 0.0;
+    double thr_ = 1.0;
+    double outState_ = 0.0, outCoef_ = 0.0;
+
+    Biquad noiseLowPass_;           // 3638 Hz, 3 octaves
+    OnePoleHighPass noiseHighPass_; // 350 Hz
+    OnePoleHighPass clickHighPass_; // 550 Hz
+    Biquad clickLowPass_;           // 5555 Hz, 0.7 octaves
+};
+
+} // namespace vorpalix

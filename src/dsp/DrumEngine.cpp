@@ -1,0 +1,362 @@
+#include "dsp/DrumEngine.h"
+
+#include "dsp/LookupTables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace vorpalix {
+
+// Wiring of the rim shot, hand clap, hi-hat and cymbal voices: their slots rs_, hc_, ch_, oh_,
+// cr_ and rd_ are SilentVoice members in DrumEngine.h. Replacing a slot's type with its voice
+// class (the hats and cymbals constructed with "ch", "oh", "cr", "rd") is all that is needed:
+// setEngineParameter below already forwards their knobs (setTune, setDecay, setReverb),
+// preTrigger already runs the hat choke through setChoked, and renderFrame already calls render.
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// Largest velocity accepted by the trigger operations; sequenced hits reach about 0.88.
+constexpr float kMaxVelocity = 2.0f;
+
+// Converts an engine value to an output sample: non-finite values become silence, values too
+// small for a normal float are flushed to 0, and runaway values are bounded.
+float toSample(double v) {
+    constexpr double kTiny = 1e-30;
+    constexpr double kLimit = 1000.0;
+    const double a = std::fabs(v);
+    if (!(a >= kTiny)) {
+        return 0.0f;
+    }
+    if (a > kLimit) {
+        return v > 0.0 ? static_cast<float>(kLimit) : static_cast<float>(-kLimit);
+    }
+    return static_cast<float>(v);
+}
+
+} // namespace
+
+DrumEngine::DrumEngine()
+    : voices_{&bd_, &sd_, &lt_, &mt_, &ht_, &rs_, &hc_, &ch_, &oh_, &cr_, &rd_} {
+    for (int i = 0; i < kNumInstruments; ++i) {
+        mute_[i] = false;
+        solo_[i] = false;
+    }
+    // Build the shared tables now, never on the audio thread.
+    LookupTables::instance();
+    setSampleRate(44100.0f);
+}
+
+void DrumEngine::setSampleRate(float rate) {
+    if (!std::isfinite(rate) || rate <= 0.0f) {
+        return;
+    }
+    rate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
+    rate_ = SampleRateInfo::fromRate(rate);
+    for (Voice *v : voices_) {
+        v->setSampleRate(rate);
+    }
+    tomCountdown_ = 0;
+    tomL_ = 0.0;
+    tomE_ = 0.0;
+    std::fill(std::begin(outputs_), std::end(outputs_), 0.0);
+    noiseA_ = 0x67452301u;
+    noiseB_ = 0xEFCDAB89u;
+    noise_ = 0.0;
+    tomLowPassState_ = 0.0;
+    tomNoise_ = 0.0;
+    tomHighPass_.clear();
+    tomLowPassPole_ = std::exp(-kTwoPi * 640.0 / rate_.rate);
+    tomHighPass_.setHighPass(800.0, 1.2, rate_.rate);
+    tomK_ = 0.8 * rate_.c;
+}
+
+void DrumEngine::setEngineParameter(int index, float value) {
+    if (index < 0 || index > kLastEngineParameter || !std::isfinite(value)) {
+        return;
+    }
+    const double x = std::clamp(static_cast<double>(value), 0.0, 1.0);
+    switch (index) {
+    // Bass drum
+    case 0:
+        bd_.setLevel(x);
+        break;
+    case 1:
+        bd_.setTune(x);
+        break;
+    case 2:
+        bd_.setPitch(x);
+        break;
+    case 3:
+        bd_.setAttack(x);
+        break;
+    case 4:
+        bd_.setDecay(x);
+        break;
+    case 5:
+        bd_.setTuneDepth(x);
+        break;
+    // Snare drum
+    case 6:
+        sd_.setLevel(x);
+        break;
+    case 7:
+        sd_.setTune(x);
+        break;
+    case 8:
+        sd_.setTone(x);
+        break;
+    case 9:
+        sd_.setTuneDepth(x);
+        break;
+    case 10:
+        sd_.setDecay(x);
+        break;
+    case 11:
+        sd_.setSnappy(x);
+        break;
+    // Rim shot
+    case 30:
+        rs_.setLevel(x);
+        break;
+    case 31:
+        rs_.setTune(x);
+        break;
+    case 32:
+        rs_.setDecay(x);
+        break;
+    // Hand clap
+    case 33:
+        hc_.setLevel(x);
+        break;
+    case 34:
+        hc_.setTune(x);
+        break;
+    case 35:
+        hc_.setReverb(x);
+        break;
+    // Hi-hats and cymbals
+    case 36:
+        ch_.setLevel(x);
+        break;
+    case 37:
+        ch_.setTune(x);
+        break;
+    case 38:
+        ch_.setDecay(x);
+        break;
+    case 39:
+        oh_.setLevel(x);
+        break;
+    case 40:
+        oh_.setTune(x);
+        break;
+    case 41:
+        oh_.setDecay(x);
+        break;
+    case 42:
+        cr_.setLevel(x);
+        break;
+    case 43:
+        cr_.setTune(x);
+        break;
+    case 44:
+        cr_.setDecay(x);
+        break;
+    case 45:
+        rd_.setLevel(x);
+        break;
+    case 46:
+        rd_.setTune(x);
+        break;
+    case 47:
+        rd_.setDecay(x);
+        break;
+    case kVolumeParameter:
+        masterGain_ = 2.0 * x * x;
+        break;
+    default:
+        if (index >= 12 && index <= 29) {
+            // Toms: six knobs each, LT from 12, MT from 18, HT from 24.
+            TomVoice &tom = index < 18 ? lt_ : (index < 24 ? mt_ : ht_);
+            switch ((index - 12) % 6) {
+            case 0:
+                tom.setLevel(x);
+                break;
+            case 1:
+                tom.setTune(x);
+                break;
+            case 2:
+                tom.setTone(x);
+                break;
+            case 3:
+                tom.setTuneDepth(x);
+                break;
+            case 4:
+                tom.setDecay(x);
+                break;
+            default:
+                tom.setTuneDecay(x);
+                break;
+            }
+        } else if (index >= kFirstMuteParameter && index < kFirstSoloParameter) {
+            mute_[index - kFirstMuteParameter] = value > 0.5f;
+        } else if (index >= kFirstSoloParameter) {
+            solo_[index - kFirstSoloParameter] = value > 0.5f;
+        }
+        // 48 (Tempo), 50 (Flam), 51 (Shuffle) and 52 (Total Accent) belong to the sequencer.
+        break;
+    }
+}
+
+void DrumEngine::setTotalAccent(double value) {
+    if (std::isfinite(value)) {
+        totalAccent_ = std::clamp(value, 0.0, 1.0);
+    }
+}
+
+bool DrumEngine::isMuted(int instrument) const {
+    return isValidInstrument(instrument) && mute_[instrument];
+}
+
+bool DrumEngine::isSoloed(int instrument) const {
+    return isValidInstrument(instrument) && solo_[instrument];
+}
+
+// With any instrument soloed only the soloed ones play and mute is ignored; otherwise every
+// instrument that is not muted plays. Derived on demand so that it can never go stale.
+bool DrumEngine::isEnabled(int instrument) const {
+    if (!isValidInstrument(instrument)) {
+        return false;
+    }
+    for (int i = 0; i < kNumInstruments; ++i) {
+        if (solo_[i]) {
+            return solo_[instrument];
+        }
+    }
+    return !mute_[instrument];
+}
+
+bool DrumEngine::isPlaying(int instrument) const {
+    return isValidInstrument(instrument) && voices_[instrument]->isPlaying();
+}
+
+const Voice &DrumEngine::voice(int instrument) const {
+    return *voices_[std::clamp(instrument, 0, kNumInstruments - 1)];
+}
+
+const TomVoice &DrumEngine::tom(int instrument) const {
+    return instrument == kMT ? mt_ : (instrument == kHT ? ht_ : lt_);
+}
+
+double DrumEngine::voiceOutput(int instrument) const {
+    return isValidInstrument(instrument) ? outputs_[instrument] : 0.0;
+}
+
+void DrumEngine::triggerVoice(int instrument, float velocity) {
+    if (!isValidInstrument(instrument) || !std::isfinite(velocity) || !isEnabled(instrument)) {
+        return;
+    }
+    velocity = std::clamp(velocity, 0.0f, kMaxVelocity);
+    preTrigger(instrument, velocity);
+    voices_[instrument]->trigger(velocity);
+}
+
+void DrumEngine::triggerStep(int instrument, bool accent, bool totalAccent) {
+    float v = kPlainVelocity;
+    if (accent) {
+        v += kAccentStep;
+    }
+    if (totalAccent) {
+        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+    }
+    triggerVoice(instrument, v);
+}
+
+void DrumEngine::triggerStepPlain(int instrument, bool /*ignored*/, bool totalAccent) {
+    float v = kPlainVelocity;
+    if (totalAccent) {
+        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+    }
+    triggerVoice(instrument, v);
+}
+
+void DrumEngine::triggerStepAccented(int instrument, bool /*ignored*/, bool totalAccent) {
+    float v = kAccentedVelocity;
+    if (totalAccent) {
+        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+    }
+    triggerVoice(instrument, v);
+}
+
+// Runs before every accepted hit, whatever the voice's Level: any hit cancels a pending tom-noise
+// burst, a tom hit schedules a new one 2 ms ahead, and the hi-hats choke each other.
+void DrumEngine::preTrigger(int instrument, float velocity) {
+    tomL_ = 0.0;
+    if (instrument == kLT || instrument == kMT || instrument == kHT) {
+        tomL_ = std::max(static_cast<double>(velocity), 0.0);
+        tomCountdown_ = static_cast<int>(rate_.rate * 0.002);
+        tomK_ = 0.8 * rate_.c;
+    }
+    if (instrument == kCH) {
+        ch_.setChoked(false);
+        oh_.setChoked(true);
+    } else if (instrument == kOH) {
+        oh_.setChoked(false);
+        ch_.setChoked(true);
+    }
+}
+
+// White noise in -0.5..0.5 from two 32-bit words.
+void DrumEngine::stepNoise() {
+    noise_ = static_cast<double>(static_cast<std::int32_t>(noiseB_)) * 0x1p-32;
+    noiseA_ ^= noiseB_;
+    noiseB_ += noiseA_;
+}
+
+// Band-limited noise for the toms, raised by a burst envelope that starts 2 ms after a tom hit.
+void DrumEngine::stepTomNoise() {
+    const double p = tomLowPassPole_;
+    tomLowPassState_ = noise_ * (1.0 - p) + p * tomLowPassState_;
+    const double h = tomHighPass_.process(tomLowPassState_, 0.0);
+    if (tomCountdown_ == 0) {
+        tomK_ = 0.04 * rate_.c;
+        tomE_ = tomL_;
+    }
+    // The countdown stops just below zero instead of running on until it wraps around.
+    if (tomCountdown_ >= 0) {
+        --tomCountdown_;
+    }
+    tomE_ = tomE_ - (tomE_ * tomK_ + 1e-24);
+    tomNoise_ = (8.0 * tomE_ + 1.0) * h * (-0.25);
+}
+
+void DrumEngine::renderFrame(OutputFrame &out) {
+    stepNoise();
+    stepTomNoise();
+    const FrameInputs in{noise_, tomNoise_};
+
+    outputs_[kRS] = rs_.render(in);
+    outputs_[kHC] = hc_.render(in);
+    outputs_[kCH] = ch_.render(in);
+    outputs_[kOH] = oh_.render(in);
+    outputs_[kRD] = rd_.render(in);
+    outputs_[kCR] = cr_.render(in);
+    outputs_[kBD] = bd_.render(in);
+    outputs_[kSD] = sd_.render(in);
+    outputs_[kLT] = lt_.render(in);
+    outputs_[kMT] = mt_.render(in);
+    outputs_[kHT] = ht_.render(in);
+
+    const double G = masterGain_;
+    double sum = 0.0;
+    for (int i = 0; i < kNumInstruments; ++i) {
+        sum += outputs_[i];
+        out.values[1 + i] = toSample(G * outputs_[i]);
+    }
+    out.values[OutputFrame::kMaster] = toSample(G * sum);
+}
+
+} // namespace vorpalix

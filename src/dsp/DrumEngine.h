@@ -1,0 +1,130 @@
+#pragma once
+
+#include "dsp/BassDrumVoice.h"
+#include "dsp/Filters.h"
+#include "dsp/Instruments.h"
+#include "dsp/OutputFrame.h"
+#include "dsp/RelaxedAtomic.h"
+#include "dsp/SampleRateInfo.h"
+#include "dsp/SnareDrumVoice.h"
+#include "dsp/TomVoice.h"
+#include "dsp/Voice.h"
+
+#include <cstdint>
+
+namespace vorpalix {
+
+// The synthesis engine: eleven voices, the shared white noise and tom noise, mute/solo and the
+// master gain. Rendering is one frame at a time, in double precision.
+class DrumEngine {
+public:
+    // Parameter indexes the engine understands (0..74); higher ones are ignored.
+    static constexpr int kVolumeParameter = 49;
+    static constexpr int kFirstMuteParameter = 53;
+    static constexpr int kFirstSoloParameter = 64;
+    static constexpr int kLastEngineParameter = 74;
+
+    // Velocities of sequenced hits: a plain step (48/127 in single precision) and the accent step.
+    static constexpr float kPlainVelocity = 0.37795275f;
+    static constexpr float kAccentedVelocity = 0.6299528f;
+    static constexpr float kAccentStep = 0.252f;
+
+    // Accepted sample-rate range; other rates are clamped into it, invalid ones ignored.
+    static constexpr float kMinSampleRate = 8000.0f;
+    static constexpr float kMaxSampleRate = 768000.0f;
+
+    DrumEngine();
+    DrumEngine(const DrumEngine &) = delete;
+    DrumEngine &operator=(const DrumEngine &) = delete;
+
+    // Host dispatcher thread, while not processing. Resets noise, tom noise and voice filters.
+    void setSampleRate(float rate);
+    // Any thread (editor, automation, MIDI controllers on the audio thread). No allocation.
+    void setEngineParameter(int index, float value);
+    // Any thread. No allocation.
+    void setTotalAccent(double value);
+
+    // Audio thread. No allocation, no locks. A direct hit with the given velocity.
+    void triggerVoice(int instrument, float velocity);
+    // Audio thread. Sequenced hits: plain 48/127, plus 0.252 per accent and T * 0.252 for TA.
+    void triggerStep(int instrument, bool accent, bool totalAccent);
+    void triggerStepPlain(int instrument, bool ignored, bool totalAccent);
+    void triggerStepAccented(int instrument, bool ignored, bool totalAccent);
+
+    // Audio thread. No allocation, no locks. Fills one frame: master, then the eleven instruments.
+    void renderFrame(OutputFrame &out);
+
+    // Read accessors (any thread; values may be one frame old).
+    const SampleRateInfo &sampleRateInfo() const { return rate_; }
+    double masterGain() const { return masterGain_; }
+    double totalAccent() const { return totalAccent_; }
+    bool isMuted(int instrument) const;
+    bool isSoloed(int instrument) const;
+    bool isEnabled(int instrument) const;
+    bool isPlaying(int instrument) const;
+    const Voice &voice(int instrument) const;
+    const BassDrumVoice &bassDrum() const { return bd_; }
+    const SnareDrumVoice &snareDrum() const { return sd_; }
+    const TomVoice &tom(int instrument) const; // kLT, kMT or kHT
+    // Output of instrument i in the last frame, before the master gain.
+    double voiceOutput(int instrument) const;
+    // Shared sources of the last frame, for tests.
+    double noise() const { return noise_; }
+    double tomNoise() const { return tomNoise_; }
+    double tomNoiseEnvelope() const { return tomE_; }
+
+private:
+    // A slot for an instrument whose voice lives in a later unit: silent, never plays, and
+    // accepts the knob and choke calls the engine makes.
+    class SilentVoice : public Voice {
+    public:
+        void trigger(float) override {}
+        double render(const FrameInputs &) { return 0.0; }
+        void setTune(double) {}
+        void setDecay(double) {}
+        void setReverb(double) {}
+        void setChoked(bool) {}
+    };
+
+    void preTrigger(int instrument, float velocity);
+    void stepNoise();
+    void stepTomNoise();
+
+    SampleRateInfo rate_;
+
+    BassDrumVoice bd_;
+    SnareDrumVoice sd_;
+    TomVoice lt_{TomVoice::kLowTom};
+    TomVoice mt_{TomVoice::kMidTom};
+    TomVoice ht_{TomVoice::kHighTom};
+    SilentVoice rs_;
+    SilentVoice hc_;
+    SilentVoice ch_;
+    SilentVoice oh_;
+    SilentVoice cr_;
+    SilentVoice rd_;
+    Voice *voices_[kNumInstruments];
+
+    double outputs_[kNumInstruments] = {};
+    RelaxedAtomic<double> masterGain_{0.5};
+    RelaxedAtomic<double> totalAccent_{0.5};
+    RelaxedAtomic<bool> mute_[kNumInstruments];
+    RelaxedAtomic<bool> solo_[kNumInstruments];
+
+    // White noise: two 32-bit words.
+    std::uint32_t noiseA_ = 0x67452301u;
+    std::uint32_t noiseB_ = 0xEFCDAB89u;
+    double noise_ = 0.0;
+
+    // Tom noise: low-passed, high-passed noise with a delayed burst envelope.
+    double tomLowPassPole_ = 0.0;
+    double tomLowPassState_ = 0.0;
+    Biquad tomHighPass_;
+    int tomCountdown_ = 0;
+    double tomL_ = 0.0; // burst level
+    double tomE_ = 0.0; // burst envelope
+    double tomK_ = 0.8; // envelope coefficient
+    double tomNoise_ = 0.0;
+};
+
+} // namespace vorpalix

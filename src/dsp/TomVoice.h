@@ -1,0 +1,92 @@
+#pragma once
+
+#include "dsp/Filters.h"
+#include "dsp/RelaxedAtomic.h"
+#include "dsp/Voice.h"
+
+namespace vorpalix {
+
+// One tom (low, mid or high, by its three base frequencies): three skewed-triangle oscillators
+// with a shared upward pitch sweep, soft-clipped, weighted by three envelopes through an
+// exponential curve, DC-blocked, plus the engine's shared tom noise under its own envelope.
+class TomVoice : public Voice {
+public:
+    // Base frequencies of the three oscillators of one tom, in Hz.
+    struct Tuning {
+        double f1, f2, f3;
+    };
+    static constexpr Tuning kLowTom{88.97, 57.67, 165.6};
+    static constexpr Tuning kMidTom{110.0, 71.24, 181.65};
+    static constexpr Tuning kHighTom{132.2, 89.89, 249.7};
+
+    explicit TomVoice(const Tuning &tuning);
+
+    // Audio thread or while processing is stopped. Recomputes coefficients, clears the filter.
+    void setSampleRate(float rate) override;
+    // Audio thread. No allocation, no locks.
+    void trigger(float velocity) override;
+
+    // Knob setters, x in 0..1 (clamped). Any thread; they write single values the next frame reads.
+    void setTune(double x);
+    void setTone(double x);
+    void setTuneDepth(double x);
+    void setDecay(double x);
+    void setTuneDecay(double x);
+
+    // Audio thread. One output sample; 0 while idle. `in.tomNoise` is mixed in under eN.
+    double render(const FrameInputs &in);
+
+    // Derived values, for the editor and tests.
+    double tune() const { return tune_; }
+    double kTone() const { return kTone_; }
+    double depth() const { return depth_; }
+    double kDecay() const { return kDecay_; }
+    double tdMul() const { return tdMul_; }
+    double baseFrequency(int k) const { return osc_[k].f; }
+    // Hit state, for tests.
+    double phase(int k) const { return osc_[k].phase; }
+    double sweep() const { return 0.5 * (eSA_ + eSB_); }
+    double envelopeA() const { return A_; }
+    double noiseEnvelope() const { return eN_; }
+
+private:
+    struct Oscillator {
+        double f = 0.0;         // base frequency fk
+        double skewConst = 0.0; // 0.565 or 0.575
+        double phase = 0.0;
+        double v = 0.0; // raw skewed triangle
+        double w = 0.0; // smoothed copy
+    };
+
+    RelaxedAtomic<double> toneKnob_{0.5};
+    RelaxedAtomic<double> decayKnob_{0.5};
+    RelaxedAtomic<double> tuneDecayKnob_{0.5};
+
+    RelaxedAtomic<double> tune_{1.0};
+    RelaxedAtomic<double> kTone_{0.0};
+    RelaxedAtomic<double> depth_{1.4};
+    RelaxedAtomic<double> kDecay_{0.0};
+    RelaxedAtomic<double> tdMul_{0.0};
+
+    double c_ = 1.0;
+
+    Oscillator osc_[3];
+    double gSq_ = 0.0;
+    double V_ = 1.0, Lf_ = 0.0, kLf_ = 0.0;
+    double G_ = 0.0;
+    int holdCounter_ = 0;
+    double eP_ = 0.0, kP_ = 0.0;
+    double A_ = 0.0, kA_ = 0.0;
+    double B_ = 0.0, kB_ = 0.0;
+    double C_ = 0.0, kC_ = 0.0;
+    double eN_ = 0.0, kN_ = 0.0;
+    double eSA_ = 0.0, kSA_ = 0.0;
+    double eSB_ = 0.0, kSB_ = 0.0;
+    double eK_ = 0.0, kK_ = 0.0;
+    double eD_ = 0.0, kD_ = 0.0;
+    double kOsc_ = 0.0;
+
+    Biquad dcBlock_; // high-pass, 10 Hz, 6.5 octaves
+};
+
+} // namespace vorpalix
