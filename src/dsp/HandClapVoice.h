@@ -1,0 +1,59 @@
+#pragma once
+
+#include <array>
+
+#include "dsp/Filters.h"
+#include "dsp/ResonatorStage.h"
+#include "dsp/Voice.h"
+
+namespace vorpalix {
+
+// Hand clap: white noise through one ringing resonator, shaped by a four-pulse envelope (three
+// short claps and a longer fourth) and followed by a low "reverb" tail.
+class HandClapVoice final : public Voice {
+public:
+    HandClapVoice();
+
+    // Host's sample-rate change (not concurrent with render). No allocation.
+    void setSampleRate(float rate) override;
+    // Audio thread. No allocation, no locks.
+    void trigger(float velocity) override;
+
+    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    void setTune(double x);
+    void setReverb(double x);
+
+    // Audio thread. No allocation, no locks. One output sample from the frame's white noise.
+    double render(const FrameInputs &in);
+
+    // Read-only views of the derived coefficients and envelope state.
+    double tuneCoefficient() const { return wHC_; }
+    double reverbCoefficient() const { return kRev_; }
+    double pulseSmoothingCoefficient() const { return k5_; }
+    int pulseIndex() const { return pulseIndex_; }
+    double pulseEnvelope() const { return P_; }
+    bool gateOpen() const { return gate_ != 0.0; }
+    double tailEnvelope() const { return T1_; }
+
+private:
+    double tuneKnob_ = 0.5;
+    double reverbKnob_ = 0.5;
+    double wHC_ = 0.0;  // resonator coefficient
+    double kRev_ = 0.0; // tail fall once the gate closes
+    double g_ = 0.0;    // velocity gain
+    int pulseIndex_ = 0;
+    int countdown_ = -1;
+    double gate_ = 0.0;
+    double P_ = 0.0;            // pulse envelope
+    std::array<double, 4> D_{}; // per-pulse decay factors
+    double P2_ = 0.0;           // smoothed pulse envelope
+    double k5_ = 0.1;
+    double T1_ = 0.0, T2_ = 0.0; // tail envelopes
+    double kT1_ = 0.0, kT2_ = 0.0;
+    ResonatorStage stage_;
+    double p800_ = 0.0; // low-pass pole of the tail
+    double lp_ = 0.0;
+    OnePoleHighPass highPass_; // 2300 Hz, brightens the claps
+};
+
+} // namespace vorpalix

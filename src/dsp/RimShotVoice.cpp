@@ -1,0 +1,116 @@
+#include "dsp/RimShotVoice.h"
+
+#include <cmath>
+
+#include "dsp/LookupTables.h"
+
+namespace vorpalix {
+
+namespace {
+
+// 2*pi as the single-precision value the stage frequencies are defined with.
+constexpr double kTwoPi = 6.2831854820251465;
+
+// Stage frequencies at the default knob settings (Hz).
+constexpr double kStageFrequencies[3] = {520.0, 236.47, 1080.7};
+// Output gains of the three stages.
+constexpr double kStageOutputGains[3] = {2.5, 1.25, 2.5};
+// Length of the envelope's attack before it starts to fall (seconds).
+constexpr double kAttackSeconds = 0.000416;
+constexpr double kOutputScale = 1.50609375;
+
+double knobValue(double x) {
+    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
+} // NaN gives 0
+
+} // namespace
+
+RimShotVoice::RimShotVoice() {
+    for (int i = 0; i < 3; ++i) {
+        stages_[i].q = kStageOutputGains[i];
+    }
+    RimShotVoice::setSampleRate(44100.0f);
+}
+
+void RimShotVoice::setSampleRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) {
+        return;
+    }
+    Voice::setSampleRate(rate);
+    updateStages();
+    for (ResonatorStage &s : stages_) {
+        s.s0 = s.y1 = s.y2 = s.y3 = s.y4 = 0.0;
+    }
+    target_ = 0.0;
+    excitationDecay_ = 1.0 - 0.05 * sampleRate_.c;
+    bandPass_.setBandPass(700.0, 4.0, sampleRate_.rate);
+    bandPass_.clear();
+}
+
+void RimShotVoice::setTune(double x) {
+    a_ = knobValue(x) + 0.5;
+    updateStages();
+}
+
+void RimShotVoice::setDecay(double x) {
+    d_ = 2.0 * knobValue(x);
+    updateStages();
+}
+
+// Decay lowers the pitch slightly as it lengthens the ring; both knobs move the loop gains.
+void RimShotVoice::updateStages() {
+    const double k = 1.0 - (d_ - 1.0) * 0.032327;
+    for (int i = 0; i < 3; ++i) {
+        stages_[i].w = kTwoPi * kStageFrequencies[i] * a_ * k / sampleRate_.rate;
+    }
+    const double h = (d_ - 1.0) * (1.0 - (a_ - 0.5) * 0.5) + (a_ - 1.0) * 0.75;
+    stages_[0].G = h + 2.7;
+    stages_[1].G = h + 2.7;
+    stages_[2].G = h + 2.6;
+}
+
+void RimShotVoice::trigger(float velocity) {
+    if (level_ == 0.0) {
+        return;
+    }
+    Voice::trigger(velocity);
+    g_ = velocityGain(velocity);
+    target_ = 1.0;
+    E_ = 1.0;
+    countdown_ = static_cast<int>(sampleRate_.rate * kAttackSeconds);
+    env_ = 0.0;
+    kEnv_ = 0.9 * sampleRate_.c;
+}
+
+double RimShotVoice::render(const FrameInputs & /*in*/) {
+    if (!playing_) {
+        return 0.0;
+    }
+    // End-of-hit envelope: a short rise toward 1, then a slow fall.
+    if (countdown_ == 0) {
+        target_ = 0.0;
+        kEnv_ = 0.001 * sampleRate_.c;
+    }
+    if (countdown_ >= 0) {
+        --countdown_;
+    }
+    env_ = follow(env_, target_, kEnv_);
+
+    // Strike: a decaying step into all three resonators.
+    E_ *= excitationDecay_;
+    const double out1 = ResonatorStage::clampUnit(stages_[0].step(E_, kAntiDenormal));
+    const double out2 = stages_[1].step(E_, kAntiDenormal);
+    const double out3 = ResonatorStage::clampUnit(stages_[2].step(E_, kAntiDenormal));
+
+    const double sum = (out3 + out2 + out1) * 8.0;
+    const double sat = softClip(sum, 0.05, 1.4);
+    const double b = bandPass_.process(0.5 * sat);
+    const double output = b * g_ * level_ * kOutputScale;
+
+    if (env_ < 0.002) {
+        playing_ = false;
+    }
+    return output;
+}
+
+} // namespace vorpalix

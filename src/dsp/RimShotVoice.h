@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+
+#include "dsp/Filters.h"
+#include "dsp/ResonatorStage.h"
+#include "dsp/Voice.h"
+
+namespace vorpalix {
+
+// Rim shot: three ringing resonators struck by a fast-decaying step, summed, saturated and
+// band-passed. A separate envelope decides only when the hit ends.
+class RimShotVoice final : public Voice {
+public:
+    RimShotVoice();
+
+    // Host's sample-rate change (not concurrent with render). No allocation.
+    void setSampleRate(float rate) override;
+    // Audio thread. No allocation, no locks.
+    void trigger(float velocity) override;
+
+    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    void setTune(double x);
+    void setDecay(double x);
+
+    // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
+    double render(const FrameInputs &in);
+
+    // Read-only views of the derived coefficients and the end-of-hit envelope.
+    double stageCoefficient(int stage) const { return stages_[stage].w; }
+    double stageLoopGain(int stage) const { return stages_[stage].G; }
+    double envelope() const { return env_; }
+
+private:
+    void updateStages();
+
+    double a_ = 1.0; // tune value, knob + 0.5
+    double d_ = 1.0; // decay value, 2 * knob
+    double g_ = 0.0; // velocity gain
+    double E_ = 0.0; // excitation
+    int countdown_ = -1;
+    double env_ = 0.0;
+    double target_ = 0.0;
+    double kEnv_ = 0.0;
+    double excitationDecay_ = 0.95; // 1 - 0.05 c
+    std::array<ResonatorStage, 3> stages_{};
+    Biquad bandPass_;
+};
+
+} // namespace vorpalix

@@ -1,0 +1,222 @@
+#include "dsp/SampleVoice.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/LookupTables.h"
+#include "resources/EmbeddedResources.h"
+
+namespace vorpalix {
+
+namespace {
+
+// Length of the hat envelope's attack (seconds).
+constexpr double kAttackSeconds = 0.000416;
+// Cymbal fade lengths are shares of this many source samples.
+constexpr double kFadeSpan = 32768.0;
+// 1/e: scales the fade curve exp(fade) - 1 to 0.632 at the start of a hit.
+constexpr double kInvE = 0.367879441;
+// Resonant low-pass that tames the top of the 8-bit waveforms.
+constexpr double kLowPassCorner = 16744.0;
+constexpr double kLowPassBandwidth = 0.1;
+// Below 37.2 kHz the corner would lie above Nyquist and the cookbook formulas would put the
+// resonance at its alias (about 5.3 kHz at 22.05 kHz); there it is held at 0.9 x Nyquist.
+constexpr double kMaxCornerShareOfNyquist = 0.9;
+// The low-pass keeps the usual 1e-24 guard: a choked hat feeds it zeros for thousands of samples,
+// and without it the ringing state would decay into denormal numbers.
+
+double knobValue(double x) {
+    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
+} // NaN gives 0
+
+SampleKind kindForName(std::string_view name) {
+    if (name == "ch") {
+        return SampleKind::ClosedHat;
+    }
+    if (name == "oh") {
+        return SampleKind::OpenHat;
+    }
+    if (name == "rd") {
+        return SampleKind::Ride;
+    }
+    return SampleKind::Crash;
+}
+
+bool isWaveformName(std::string_view name) {
+    return name == "ch" || name == "oh" || name == "cr" || name == "rd";
+}
+
+double outputScaleFor(SampleKind kind) {
+    switch (kind) {
+    case SampleKind::ClosedHat:
+        return 0.18;
+    case SampleKind::OpenHat:
+        return 0.1125;
+    case SampleKind::Crash:
+        return 0.315;
+    case SampleKind::Ride:
+        return 0.2025;
+    }
+    return 0.0;
+}
+
+} // namespace
+
+SampleVoice::SampleVoice(std::string_view resourceName)
+    : SampleVoice(kindForName(resourceName), isWaveformName(resourceName)
+                                                 ? findResource(resourceName)
+                                                 : std::span<const std::uint8_t>{}) {}
+
+SampleVoice::SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes)
+    : kind_(kind), outputScale_(outputScaleFor(kind)) {
+    // Bytes are unsigned offset binary: 128 is silence.
+    samples_.reserve(bytes.size());
+    for (const std::uint8_t b : bytes) {
+        samples_.push_back(b / 128.0 - 1.0);
+    }
+    setTune(0.5);
+    setDecay(0.5);
+    SampleVoice::setSampleRate(44100.0f);
+}
+
+void SampleVoice::setSampleRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) {
+        return;
+    }
+    Voice::setSampleRate(rate);
+    env_ = 0.0;
+    active_ = false;
+    choke_ = false;
+    kEnv_ = 0.5;
+    rateFactor_ = kWaveformRate / sampleRate_.rate;
+    increment_ = tuneFactor_ * rateFactor_;
+    pos_ = 0.0;
+    const double corner = std::min(kLowPassCorner, kMaxCornerShareOfNyquist * sampleRate_.nyquist);
+    lowPass_.setLowPass(corner, kLowPassBandwidth, sampleRate_.rate);
+    lowPass_.clear();
+    updateDecay();
+}
+
+void SampleVoice::setTune(double x) {
+    x = knobValue(x);
+    if (kind_ == SampleKind::Ride) {
+        tuneFactor_ =
+            std::exp(-6.124135471939625 / (x + 1.0)) * 17.0398005844999 + 0.7826933488566354;
+    } else {
+        tuneFactor_ =
+            std::exp(-6.30702670218395 / (x + 1.0)) * 19.080986484137647 + 0.7152068355371914;
+    }
+    increment_ = tuneFactor_ * rateFactor_;
+}
+
+void SampleVoice::setDecay(double x) {
+    decayKnob_ = knobValue(x);
+    updateDecay();
+}
+
+void SampleVoice::updateDecay() {
+    const double x = decayKnob_;
+    switch (kind_) {
+    case SampleKind::ClosedHat:
+        kDec_ = (std::pow(0.009513455798562357, x + 1.0) * 0.23644400215160355 +
+                 0.0002806004366701215) *
+                sampleRate_.c;
+        break;
+    case SampleKind::OpenHat:
+        kDec_ = (std::pow(0.8325532073947626, 10.0 * x) * 0.0002499999999939329 +
+                 0.00005000000001008943) *
+                sampleRate_.c;
+        break;
+    case SampleKind::Crash:
+    case SampleKind::Ride:
+        L_ = 0.9 * x + 0.1;
+        break;
+    }
+}
+
+void SampleVoice::trigger(float velocity) {
+    if (level_ == 0.0) {
+        return;
+    }
+    Voice::trigger(velocity);
+    active_ = true;
+    pos_ = 0.0;
+    const double g = velocityGain(velocity);
+    g2_ = g * g;
+    target_ = g2_;
+    countdown_ = static_cast<int>(sampleRate_.rate * kAttackSeconds);
+    env_ = 0.0;
+    // Below 22.05 kHz 0.5 c would exceed 1 and overshoot g^2 on every hit; 1 jumps to it.
+    kEnv_ = std::min(0.5 * sampleRate_.c, 1.0);
+}
+
+// Uniform cubic B-spline through the four samples around i; samples outside the waveform read
+// as 0, and a choked voice reads silence. Past the end of the waveform the hit is over.
+double SampleVoice::interpolate(std::size_t i, double f) {
+    const std::size_t N = samples_.size();
+    if (i >= N + 2) {
+        active_ = false;
+        playing_ = false;
+        return 0.0;
+    }
+    double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+    if (!choke_) {
+        const double *S = samples_.data();
+        if (i >= 1 && i <= N) {
+            t0 = S[i - 1];
+        }
+        if (i < N) {
+            t1 = S[i];
+        }
+        if (i + 1 < N) {
+            t2 = S[i + 1];
+        }
+        if (i + 2 < N) {
+            t3 = S[i + 2];
+        }
+    }
+    const double d = t0 + t2;
+    return (2.0 / 3.0 * t1 + d / 6.0) +
+           f * ((t2 - t0) / 2.0 + f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
+}
+
+double SampleVoice::render(const FrameInputs & /*in*/) {
+    // A hit cut short by a sample-rate change stays silent until the next trigger.
+    if (!playing_ || !active_) {
+        return 0.0;
+    }
+    if (samples_.empty()) {
+        active_ = false;
+        playing_ = false;
+        return 0.0;
+    }
+
+    if (kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat) {
+        // 0.416 ms attack toward g^2, then the Decay knob's fall.
+        if (countdown_ == 0) {
+            target_ = 0.0;
+            kEnv_ = kDec_;
+        }
+        if (countdown_ >= 0) {
+            --countdown_;
+        }
+        env_ = follow(env_, target_, kEnv_);
+        pos_ += increment_;
+        if (kind_ == SampleKind::OpenHat && pos_ >= kOpenHatCutPoint) {
+            choke_ = true;
+        }
+        const double fl = std::floor(pos_);
+        const double s = interpolate(static_cast<std::size_t>(fl), pos_ - fl);
+        return lowPass_.process(s) * env_ * level_ * outputScale_;
+    }
+
+    // Crash and ride: a linear fade over L x 32768 source samples, bent by exp.
+    pos_ += increment_;
+    const double fl = std::floor(pos_);
+    const double fade = 1.0 - pos_ / (L_ * kFadeSpan);
+    const double gain = fade <= 0.0 ? 0.0 : (expLookup(fade) - 1.0) * kInvE;
+    const double s = interpolate(static_cast<std::size_t>(fl), pos_ - fl);
+    return lowPass_.process(s) * gain * g2_ * level_ * outputScale_;
+}
+
+} // namespace vorpalix

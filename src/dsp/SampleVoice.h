@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "dsp/Filters.h"
+#include "dsp/Voice.h"
+
+namespace vorpalix {
+
+// Which instrument a SampleVoice plays; decides its tune curve, its decay and its output gain.
+enum class SampleKind { ClosedHat, OpenHat, Crash, Ride };
+
+// Hi-hats and cymbals: a stored 8-bit waveform (recorded as if at 31200 Hz) played at a variable
+// rate with cubic B-spline interpolation through a resonant low-pass. The hats run under an
+// attack/decay envelope and choke each other; the open hat also cuts itself off at a fixed point
+// of its waveform. Crash and ride fade out linearly over a length set by Decay.
+class SampleVoice final : public Voice {
+public:
+    static constexpr double kWaveformRate = 31200.0;
+    // The open hat falls silent this many source samples into its waveform.
+    static constexpr double kOpenHatCutPoint = 16128.0;
+
+    // Loads the embedded waveform "ch", "oh", "cr" or "rd"; any other name or a missing resource
+    // leaves the voice without a waveform (silent). Construction only: allocates.
+    explicit SampleVoice(std::string_view resourceName);
+    // A voice of the given kind playing these bytes (b/128 - 1 per byte). Allocates.
+    SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes);
+
+    // Host's sample-rate change (not concurrent with render). No allocation.
+    void setSampleRate(float rate) override;
+    // Audio thread. No allocation, no locks. Leaves the choke flag alone.
+    void trigger(float velocity) override;
+
+    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    void setTune(double x);
+    void setDecay(double x);
+
+    // Audio thread, run by the engine before a hat hit. No allocation, no locks.
+    void setChoked(bool choked) { choke_ = choked; }
+    bool isChoked() const { return choke_; }
+
+    // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
+    double render(const FrameInputs &in);
+
+    SampleKind kind() const { return kind_; }
+    std::size_t waveformLength() const { return samples_.size(); }
+    bool isActive() const { return active_; }
+    double position() const { return pos_; }
+    double tuneFactor() const { return tuneFactor_; }
+    double decayCoefficient() const { return kDec_; }
+    double fadeLength() const { return L_; }
+
+private:
+    double interpolate(std::size_t i, double f);
+    void updateDecay();
+
+    SampleKind kind_;
+    std::vector<double> samples_;
+    double pos_ = 0.0;
+    double rateFactor_ = kWaveformRate / 44100.0;
+    double tuneFactor_ = 1.0;
+    double increment_ = kWaveformRate / 44100.0; // tune factor * rate factor
+    Biquad lowPass_;
+    bool active_ = false;
+    bool choke_ = false;
+    double g2_ = 0.0; // velocity gain squared
+    // Hat envelope.
+    double target_ = 0.0;
+    int countdown_ = -1;
+    double env_ = 0.0;
+    double kEnv_ = 0.5;
+    double kDec_ = 0.0;
+    // Cymbal fade length as a share of 32768 source samples.
+    double L_ = 0.55;
+    double decayKnob_ = 0.5;
+    double outputScale_ = 0.0;
+};
+
+} // namespace vorpalix
