@@ -1,0 +1,185 @@
+#include "Renderer.h"
+
+#include "InfoReport.h"
+#include "PluginHost.h"
+#include "ProgressBar.h"
+#include "WavWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace vorpalix::host {
+
+namespace {
+
+// Where one written file takes its samples from.
+struct OutputFile {
+    std::unique_ptr<WavWriter> writer;
+    std::vector<int> channels; // plug-in output channels, in file channel order
+};
+
+bool prepareStemFolder(const std::string& folder, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(folder, ec)) {
+        if (!fs::is_directory(folder, ec)) {
+            error = "cannot write stems: \"" + folder + "\" is not a folder";
+            return false;
+        }
+        return true;
+    }
+    if (!fs::create_directories(folder, ec)) {
+        error = "cannot create the stem folder \"" + folder + "\": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string stemFileName(int pin, const std::string& label) {
+    std::string name = pin < 10 ? "0" + std::to_string(pin) : std::to_string(pin);
+    name += '-';
+    std::string cleaned;
+    for (const char c : label) {
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        cleaned += keep ? c : '_';
+    }
+    if (cleaned.empty() || cleaned.find_first_not_of('.') == std::string::npos)
+        cleaned = "Output";
+    return name + cleaned + ".wav";
+}
+
+bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
+                   std::FILE* progressStream, std::string& error) {
+    HostOptions hostOptions;
+    hostOptions.sampleRate = options.sampleRate;
+    hostOptions.blockSize = options.blockSize;
+    hostOptions.accumulate = options.accumulate;
+    hostOptions.recordCalls = false;
+    LoadResult loaded = PluginHost::load(pluginPath, hostOptions);
+    if (!loaded) {
+        error = loaded.message;
+        return false;
+    }
+    PluginHost& host = *loaded.host;
+    const int outputs = host.numOutputs();
+    if (outputs <= 0) {
+        error = "the plug-in has no audio outputs";
+        return false;
+    }
+
+    std::vector<OutputFile> files;
+    if (!options.outputPath.empty()) {
+        OutputFile file;
+        const int count = options.allOutputs ? outputs : std::min(outputs, 2);
+        for (int ch = 0; ch < count; ++ch)
+            file.channels.push_back(ch);
+        files.push_back(std::move(file));
+    }
+    if (!options.stemsFolder.empty()) {
+        if (!prepareStemFolder(options.stemsFolder, error))
+            return false;
+        for (int pin = 0; pin < outputs; ++pin) {
+            OutputFile file;
+            file.channels.push_back(pin);
+            files.push_back(std::move(file));
+        }
+    }
+
+    // Every file is opened (as a temporary) before the plug-in runs, so that a bad target is
+    // reported at once.
+    std::size_t fileIndex = 0;
+    if (!options.outputPath.empty()) {
+        files[0].writer = std::make_unique<WavWriter>();
+        if (!files[0].writer->open(options.outputPath, static_cast<int>(files[0].channels.size()),
+                                   options.sampleRate)) {
+            error = files[0].writer->error();
+            return false;
+        }
+        fileIndex = 1;
+    }
+    for (; fileIndex < files.size(); ++fileIndex) {
+        const int pin = files[fileIndex].channels.front();
+        const auto properties = host.outputProperties(pin);
+        const std::string label =
+            properties ? std::string(properties->label, strnlen(properties->label,
+                                                                sizeof properties->label))
+                       : std::string();
+        const auto path = std::filesystem::path(options.stemsFolder) / stemFileName(pin, label);
+        files[fileIndex].writer = std::make_unique<WavWriter>();
+        if (!files[fileIndex].writer->open(path.string(), 1, options.sampleRate)) {
+            error = files[fileIndex].writer->error();
+            return false;
+        }
+    }
+
+    host.start();
+    Transport& transport = host.transport();
+    transport.setTempo(options.tempo);
+    transport.locate(0.0);
+    transport.setPlaying(true);
+    for (const auto& event : options.events)
+        host.scheduleMidi(event.sampleTime(options.sampleRate, options.tempo), event.message);
+
+    const std::int64_t total = options.lengthInFrames();
+    ProgressBar progress(progressStream, progressStream != nullptr);
+    std::vector<float> interleaved;
+    std::int64_t done = 0;
+    while (done < total) {
+        const int frames = static_cast<int>(std::min<std::int64_t>(options.blockSize, total - done));
+        host.processBlock(frames);
+        for (auto& file : files) {
+            const std::size_t width = file.channels.size();
+            interleaved.resize(static_cast<std::size_t>(frames) * width);
+            for (std::size_t c = 0; c < width; ++c) {
+                const auto samples = host.output(file.channels[c]);
+                for (int i = 0; i < frames; ++i)
+                    interleaved[static_cast<std::size_t>(i) * width + c] =
+                        samples[static_cast<std::size_t>(i)];
+            }
+            if (!file.writer->write(interleaved.data(), frames)) {
+                error = file.writer->error();
+                return false;
+            }
+        }
+        done += frames;
+        progress.update(static_cast<double>(done) / static_cast<double>(total));
+    }
+    progress.finish();
+    host.close();
+
+    for (auto& file : files) {
+        if (!file.writer->finish()) {
+            error = file.writer->error();
+            return false;
+        }
+    }
+    for (auto& file : files) {
+        if (!file.writer->publish()) {
+            error = file.writer->error();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool printPluginInfo(const std::string& pluginPath, std::ostream& out, std::string& error) {
+    LoadResult loaded = PluginHost::load(pluginPath);
+    if (!loaded) {
+        error = loaded.message;
+        return false;
+    }
+    PluginHost& host = *loaded.host;
+    host.open();
+    host.setSampleRate(host.sampleRate());
+    host.setBlockSize(host.blockSize());
+    writeInfo(host, out);
+    out.flush();
+    return true;
+}
+
+} // namespace vorpalix::host
