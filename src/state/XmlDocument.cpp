@@ -268,9 +268,10 @@ bool writeFileSafely(const std::string& fileName, std::string_view bytes) {
     mode_t mode = 0644;
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode)) {
-            return false; // a folder or a device is never replaced
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+            return false; // a device, pipe or socket is never replaced
         }
+        // A folder is left to the rename below, which refuses to replace it.
         mode = info.st_mode & 07777;
     }
 
