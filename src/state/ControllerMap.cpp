@@ -8,7 +8,9 @@
 
 namespace vorpalix {
 
-ControllerMap::ControllerMap() { clear(); }
+ControllerMap::ControllerMap() {
+    clear();
+}
 
 int ControllerMap::parameterOf(int controller) const {
     if (controller < 0 || controller >= kNumControllers) {

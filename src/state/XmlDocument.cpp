@@ -22,7 +22,9 @@ namespace {
 
 constexpr const char* kBaseName = "abcdefg";
 
-const xmlChar* xmlText(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+const xmlChar* xmlText(const char* text) {
+    return reinterpret_cast<const xmlChar*>(text);
+}
 
 // Parse errors are expected (user files, host chunks) and are never reported: while a document
 // is parsed, the library's error output on this thread goes nowhere.
@@ -55,7 +57,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool isHexDigit(char c) {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -157,7 +161,9 @@ xmlDoc* XmlDocument::release() noexcept {
     return doc;
 }
 
-xmlNode* XmlDocument::root() const { return doc_ != nullptr ? xmlDocGetRootElement(doc_) : nullptr; }
+xmlNode* XmlDocument::root() const {
+    return doc_ != nullptr ? xmlDocGetRootElement(doc_) : nullptr;
+}
 
 XmlDocument XmlDocument::parseMemory(std::span<const std::uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX) || !xmlLibraryUsable()) {
@@ -346,8 +352,8 @@ xmlNode* nextElement(xmlNode* node) {
 } // namespace
 
 ElementChildren::ElementChildren(const xmlNode* parent) {
-    if (parent != nullptr && (parent->type == XML_ELEMENT_NODE ||
-                              parent->type == XML_DOCUMENT_NODE)) {
+    if (parent != nullptr &&
+        (parent->type == XML_ELEMENT_NODE || parent->type == XML_DOCUMENT_NODE)) {
         first_ = nextElement(parent->children);
     }
 }

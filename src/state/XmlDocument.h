@@ -100,7 +100,9 @@ private:
     xmlNode* first_ = nullptr;
 };
 
-inline ElementChildren elementChildren(const xmlNode* parent) { return ElementChildren(parent); }
+inline ElementChildren elementChildren(const xmlNode* parent) {
+    return ElementChildren(parent);
+}
 
 // The value of an attribute of an element, or nullopt when the node is not an element or has no
 // such attribute.

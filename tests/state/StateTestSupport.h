@@ -18,7 +18,9 @@
 
 namespace vorpalix::test {
 
-inline XmlDocument parseEmbeddedSettings() { return XmlDocument::parseMemory(findResource("settings")); }
+inline XmlDocument parseEmbeddedSettings() {
+    return XmlDocument::parseMemory(findResource("settings"));
+}
 
 // The first element child of root with this name, or nullptr.
 inline xmlNode* childNamed(const xmlNode* root, std::string_view name) {

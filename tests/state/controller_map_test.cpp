@@ -202,7 +202,8 @@ TEST(ControllerMap, UnassignedParametersAreWrittenAsMinusOneAndSkippedOnReading)
 
 TEST(ControllerMap, DecimalCommaLocaleWritesAndReadsTheSameMap) {
     DecimalCommaLocale locale;
-    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
+    ASSERT_TRUE(locale.active())
+        << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
     EmbeddedState s;
     EXPECT_EQ(s.map.controllerOf(s.table.indexOfName("BD Level")), 20);
     EXPECT_EQ(s.map.controllerOf(s.table.indexOfName("Volume")), 7);

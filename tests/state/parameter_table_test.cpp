@@ -106,19 +106,30 @@ TEST(ParameterTable, EmbeddedDocumentGivesTheDocumentedHostParameters) {
 
 TEST(ParameterTable, EmbeddedDocumentNamesAll193Controls) {
     const ParameterTable table = embeddedTable();
-    const std::map<int, std::string> spotChecks = {
-        {0, "BD Level"},           {1, "BD Tune"},
-        {48, "Tempo"},             {49, "Volume"},
-        {52, "Total Accent"},      {85, "RD Rand Threshold"},
-        {86, "Patt Attr Flam"},    {88, "Patt Attr TotalAccent"},
-        {95, "Play"},              {96, "StopCont"},
-        {111, "Step 1"},           {126, "Step 16"},
-        {127, "BD Select"},        {137, "RD Select"},
-        {138, "Instrument Selector"}, {139, "Display Digit 01"},
-        {142, "Display Digit 100"}, {144, "Midi Learn"},
-        {159, "Instrument Preset Save Bank"}, {160, "BD Out Num"},
-        {170, "RD Out Num"},       {171, "BD Preset Select"},
-        {182, "BD Level Knob Mode"}, {192, "RD Level Knob Mode"}};
+    const std::map<int, std::string> spotChecks = {{0, "BD Level"},
+                                                   {1, "BD Tune"},
+                                                   {48, "Tempo"},
+                                                   {49, "Volume"},
+                                                   {52, "Total Accent"},
+                                                   {85, "RD Rand Threshold"},
+                                                   {86, "Patt Attr Flam"},
+                                                   {88, "Patt Attr TotalAccent"},
+                                                   {95, "Play"},
+                                                   {96, "StopCont"},
+                                                   {111, "Step 1"},
+                                                   {126, "Step 16"},
+                                                   {127, "BD Select"},
+                                                   {137, "RD Select"},
+                                                   {138, "Instrument Selector"},
+                                                   {139, "Display Digit 01"},
+                                                   {142, "Display Digit 100"},
+                                                   {144, "Midi Learn"},
+                                                   {159, "Instrument Preset Save Bank"},
+                                                   {160, "BD Out Num"},
+                                                   {170, "RD Out Num"},
+                                                   {171, "BD Preset Select"},
+                                                   {182, "BD Level Knob Mode"},
+                                                   {192, "RD Level Knob Mode"}};
     for (const auto& [index, name] : spotChecks) {
         EXPECT_EQ(table.nameOfIndex(index), name) << index;
         EXPECT_EQ(table.indexOfName(name), index) << name;
@@ -141,9 +152,9 @@ TEST(ParameterTable, EmbeddedDocumentNamesAll193Controls) {
 }
 
 TEST(ParameterTable, HostTextsAreCutAfterEightCharactersAndLeaveOtherIndicesAlone) {
-    const ParameterTable table = tableFrom(
-        "<param index=\"0\" name=\"Long\" desc=\"ABCDEFGHIJKL\" label=\"decibels\"/>"
-        "<param index=\"1\" name=\"Short\" desc=\"AB\" label=\"ms\"/>");
+    const ParameterTable table =
+        tableFrom("<param index=\"0\" name=\"Long\" desc=\"ABCDEFGHIJKL\" label=\"decibels\"/>"
+                  "<param index=\"1\" name=\"Short\" desc=\"AB\" label=\"ms\"/>");
     EXPECT_EQ(hostName(table, 0), "ABCDEFGH");
     EXPECT_EQ(hostName(table, 1), "AB");
     char label[16];
@@ -166,7 +177,8 @@ TEST(ParameterTable, HostTextsAreCutAfterEightCharactersAndLeaveOtherIndicesAlon
 
 TEST(ParameterTable, DecimalCommaLocaleReadsTheSameTable) {
     DecimalCommaLocale locale;
-    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
+    ASSERT_TRUE(locale.active())
+        << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
     const ParameterTable table = embeddedTable();
     for (int i = 0; i < kNumHostParameters; ++i) {
         EXPECT_EQ(table.info(i).defaultValue, documentedDefault(i)) << i;
@@ -204,18 +216,17 @@ TEST(ParameterTableMalformed, ATruncatedDocumentLeavesTheTableBlank) {
 }
 
 TEST(ParameterTableMalformed, ValuesAreClampedAndUnparsableValuesGiveZero) {
-    const ParameterTable table = tableFrom(
-        "<param index=\"0\" name=\"A\" value=\"1.5\"/>"
-        "<param index=\"1\" name=\"B\" value=\"-0.25\"/>"
-        "<param index=\"2\" name=\"C\" value=\"high\"/>"
-        "<param index=\"3\" name=\"D\" value=\"nan\"/>"
-        "<param index=\"4\" name=\"E\" value=\"inf\"/>"
-        "<param index=\"5\" name=\"F\" value=\"-inf\"/>"
-        "<param index=\"6\" name=\"G\" value=\" 0.75xyz\"/>"
-        "<param index=\"7\" name=\"H\" value=\"0,75\"/>"
-        "<param index=\"8\" name=\"I\"/>"
-        "<param index=\"9\" name=\"J\" value=\"1e40\"/>"
-        "<param index=\"10\" name=\"K\" value=\"\"/>");
+    const ParameterTable table = tableFrom("<param index=\"0\" name=\"A\" value=\"1.5\"/>"
+                                           "<param index=\"1\" name=\"B\" value=\"-0.25\"/>"
+                                           "<param index=\"2\" name=\"C\" value=\"high\"/>"
+                                           "<param index=\"3\" name=\"D\" value=\"nan\"/>"
+                                           "<param index=\"4\" name=\"E\" value=\"inf\"/>"
+                                           "<param index=\"5\" name=\"F\" value=\"-inf\"/>"
+                                           "<param index=\"6\" name=\"G\" value=\" 0.75xyz\"/>"
+                                           "<param index=\"7\" name=\"H\" value=\"0,75\"/>"
+                                           "<param index=\"8\" name=\"I\"/>"
+                                           "<param index=\"9\" name=\"J\" value=\"1e40\"/>"
+                                           "<param index=\"10\" name=\"K\" value=\"\"/>");
     const float expected[] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.75f, 0.0f, 0.0f, 1.0f, 0.0f};
     for (int i = 0; i < 11; ++i) {
         EXPECT_EQ(table.info(i).defaultValue, expected[i]) << i;
@@ -223,14 +234,14 @@ TEST(ParameterTableMalformed, ValuesAreClampedAndUnparsableValuesGiveZero) {
 }
 
 TEST(ParameterTableMalformed, IndicesReadLikePercentDAndOutOfRangeOnlyRegisterTheName) {
-    const ParameterTable table = tableFrom(
-        "<param index=\" 7\" name=\"Blank Led\" value=\"0.1\" desc=\"Seven\"/>"
-        "<param index=\"8.9\" name=\"Fraction\" value=\"0.2\" desc=\"Eight\"/>"
-        "<param index=\"BD\" name=\"Word\" value=\"0.3\" desc=\"Word\"/>"
-        "<param name=\"No Index\" value=\"0.4\" desc=\"None\"/>"
-        "<param index=\"300\" name=\"Far\" value=\"0.5\" desc=\"Far\"/>"
-        "<param index=\"-3\" name=\"Negative\" value=\"0.6\" desc=\"Neg\"/>"
-        "<param index=\"99999999999\" name=\"Huge\" value=\"0.7\" desc=\"Huge\"/>");
+    const ParameterTable table =
+        tableFrom("<param index=\" 7\" name=\"Blank Led\" value=\"0.1\" desc=\"Seven\"/>"
+                  "<param index=\"8.9\" name=\"Fraction\" value=\"0.2\" desc=\"Eight\"/>"
+                  "<param index=\"BD\" name=\"Word\" value=\"0.3\" desc=\"Word\"/>"
+                  "<param name=\"No Index\" value=\"0.4\" desc=\"None\"/>"
+                  "<param index=\"300\" name=\"Far\" value=\"0.5\" desc=\"Far\"/>"
+                  "<param index=\"-3\" name=\"Negative\" value=\"0.6\" desc=\"Neg\"/>"
+                  "<param index=\"99999999999\" name=\"Huge\" value=\"0.7\" desc=\"Huge\"/>");
     EXPECT_EQ(table.indexOfName("Blank Led"), 7);
     EXPECT_STREQ(table.info(7).shortName, "Seven");
     EXPECT_EQ(table.indexOfName("Fraction"), 8);
@@ -255,11 +266,11 @@ TEST(ParameterTableMalformed, IndicesReadLikePercentDAndOutOfRangeOnlyRegisterTh
 }
 
 TEST(ParameterTableMalformed, TheFirstUseOfANameOrAnIndexWins) {
-    const ParameterTable table = tableFrom(
-        "<param index=\"0\" name=\"Twin\" value=\"0.1\" desc=\"First\"/>"
-        "<param index=\"1\" name=\"Twin\" value=\"0.2\" desc=\"Second\"/>"
-        "<param index=\"2\" name=\"Alpha\" value=\"0.3\" desc=\"Alpha\" label=\"a\"/>"
-        "<param index=\"2\" name=\"Beta\" value=\"0.9\" desc=\"Beta\" label=\"b\"/>");
+    const ParameterTable table =
+        tableFrom("<param index=\"0\" name=\"Twin\" value=\"0.1\" desc=\"First\"/>"
+                  "<param index=\"1\" name=\"Twin\" value=\"0.2\" desc=\"Second\"/>"
+                  "<param index=\"2\" name=\"Alpha\" value=\"0.3\" desc=\"Alpha\" label=\"a\"/>"
+                  "<param index=\"2\" name=\"Beta\" value=\"0.9\" desc=\"Beta\" label=\"b\"/>");
     EXPECT_EQ(table.indexOfName("Twin"), 0);
     EXPECT_EQ(table.nameOfIndex(0), "Twin");
     EXPECT_EQ(table.nameOfIndex(1), "Twin");
@@ -301,11 +312,15 @@ TEST(ParameterTableMalformed, LongTextsAreCutTo31CharactersWithoutSplittingChara
     const std::string forty(40, 'x');
     // "é" is two bytes; placed so that its first byte would be the 31st.
     const std::string straddling = std::string(30, 'a') + "\xc3\xa9" + "bc";
-    const ParameterTable table = tableFrom(
-        "<param index=\"0\" name=\"A\" desc=\"" + forty + "\" label=\"" + forty + "\"/>"
-        "<param index=\"1\" name=\"B\" desc=\"" + straddling + "\"/>"
-        "<param index=\"2\" name=\"C\" value=\"0.5\"/>"
-        "<param index=\"3\" name=\"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\" desc=\"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\"/>");
+    const ParameterTable table =
+        tableFrom("<param index=\"0\" name=\"A\" desc=\"" + forty + "\" label=\"" + forty +
+                  "\"/>"
+                  "<param index=\"1\" name=\"B\" desc=\"" +
+                  straddling +
+                  "\"/>"
+                  "<param index=\"2\" name=\"C\" value=\"0.5\"/>"
+                  "<param index=\"3\" name=\"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\" "
+                  "desc=\"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\"/>");
     EXPECT_EQ(std::string(table.info(0).shortName), std::string(31, 'x'));
     EXPECT_EQ(std::string(table.info(0).label), std::string(31, 'x'));
     EXPECT_EQ(std::string(table.info(1).shortName), std::string(30, 'a'));

@@ -135,7 +135,8 @@ TEST(XmlNumbers, FormattingUsesSixDecimalsAndADot) {
 
 TEST(XmlNumbers, DecimalCommaLocaleChangesNothing) {
     DecimalCommaLocale locale;
-    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
+    ASSERT_TRUE(locale.active())
+        << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
     EXPECT_EQ(formatFloat(0.25), "0.250000");
     EXPECT_EQ(formatFloat(-1234.5), "-1234.500000");
     EXPECT_EQ(parseFloatText("0.25"), 0.25f);
@@ -157,7 +158,9 @@ TEST(XmlNumbers, DecimalCommaLocaleChangesNothing) {
 // ---------------------------------------------------------------------------------------------
 // Documents and trees.
 
-TEST(XmlDocumentTree, LibraryIsNewEnough) { EXPECT_TRUE(xmlLibraryUsable()); }
+TEST(XmlDocumentTree, LibraryIsNewEnough) {
+    EXPECT_TRUE(xmlLibraryUsable());
+}
 
 TEST(XmlDocumentTree, CreatedDocumentRoundTripsThroughText) {
     XmlDocument doc = XmlDocument::create("VorpalixBank");
@@ -180,7 +183,8 @@ TEST(XmlDocumentTree, CreatedDocumentRoundTripsThroughText) {
         names.emplace_back(elementName(child));
     }
     EXPECT_EQ(names, (std::vector<std::string>{"NotPresetParams", "PluginState"}));
-    const xmlNode* readParam = *elementChildren(test::childNamed(back.root(), "NotPresetParams")).begin();
+    const xmlNode* readParam =
+        *elementChildren(test::childNamed(back.root(), "NotPresetParams")).begin();
     EXPECT_EQ(attribute(readParam, "name"), "A & B <\"quoted\">");
     EXPECT_EQ(attribute(readParam, "value"), "0.500000");
     EXPECT_FALSE(attribute(readParam, "missing"));
@@ -237,8 +241,9 @@ TEST(XmlDocumentMalformed, EveryTruncationOfTheSettingsFailsCleanly) {
     const auto bytes = findResource("settings");
     ASSERT_GT(bytes.size(), 1000u);
     // Cutting anywhere before the closing root tag leaves a document that does not parse.
-    const std::size_t closing = std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                 bytes.size()).rfind("</VorpalixSettings>");
+    const std::size_t closing =
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())
+            .rfind("</VorpalixSettings>");
     ASSERT_NE(closing, std::string_view::npos);
     for (std::size_t cut = 0; cut < closing; cut += 97) {
         EXPECT_FALSE(XmlDocument::parseMemory(bytes.first(cut))) << cut;
@@ -259,21 +264,26 @@ TEST(XmlDocumentMalformed, MissingOrUnreadableFilesGiveNoDocument) {
 TEST(XmlDocumentMalformed, HugeAndHostileDocumentsStayBounded) {
     // Nesting far deeper than any real document.
     std::string deep;
-    for (int i = 0; i < 100000; ++i) deep += "<a>";
-    for (int i = 0; i < 100000; ++i) deep += "</a>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "</a>";
     XmlDocument deepDoc = XmlDocument::parseMemory(deep); // refused or accepted, never a crash
     if (deepDoc) {
         EXPECT_EQ(elementName(deepDoc.root()), "a");
     }
 
     // Exponential entity expansion into an attribute.
-    const std::string laughs =
-        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">"
-        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
-        "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">"
-        "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\"><!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">"
-        "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\"><!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">"
-        "]><r v=\"&i;\">&i;</r>";
+    const std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">"
+                               "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
+                               "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+                               "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY e "
+                               "\"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">"
+                               "<!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\"><!ENTITY g "
+                               "\"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">"
+                               "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\"><!ENTITY i "
+                               "\"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">"
+                               "]><r v=\"&i;\">&i;</r>";
     XmlDocument laughDoc = XmlDocument::parseMemory(laughs);
     if (laughDoc) {
         const std::optional<std::string> v = attribute(laughDoc.root(), "v");
@@ -316,8 +326,9 @@ TEST(XmlDocumentSave, WritesIndentedUtf8AndReplacesTheOldFile) {
     ASSERT_TRUE(doc.saveFile(name));
     const std::string written = readBytes(name);
     EXPECT_EQ(written, doc.dump());
-    EXPECT_EQ(written.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VorpalixBank>\n  <param", 0),
-              0u)
+    EXPECT_EQ(
+        written.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VorpalixBank>\n  <param", 0),
+        0u)
         << written;
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"bank.xml"});
     struct stat info {};
@@ -367,7 +378,8 @@ TEST(XmlDocumentSave, FailedWriteLeavesTheOldFileByteIdentical) {
 
 TEST(XmlDocumentSave, ReadOnlyFolderLeavesTheOldFileByteIdentical) {
     if (::geteuid() == 0) {
-        GTEST_SKIP() << "folder permissions do not bind the superuser; the size-limit case covers it";
+        GTEST_SKIP()
+            << "folder permissions do not bind the superuser; the size-limit case covers it";
     }
     ScratchFolder folder;
     const std::string name = folder.file("bank.xml");
