@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace vorpalix::test {
+namespace vorpalix::state_test {
 
 inline XmlDocument parseEmbeddedSettings() {
     return XmlDocument::parseMemory(findResource("settings"));
@@ -101,4 +101,4 @@ private:
     bool active_ = false;
 };
 
-} // namespace vorpalix::test
+} // namespace vorpalix::state_test

@@ -13,10 +13,10 @@
 namespace vorpalix {
 namespace {
 
-using test::childNamed;
-using test::DecimalCommaLocale;
-using test::parseEmbeddedSettings;
-using test::ScratchFolder;
+using state_state_test::childNamed;
+using state_test::DecimalCommaLocale;
+using state_test::parseEmbeddedSettings;
+using state_test::ScratchFolder;
 
 // The default controller of each host parameter 0..85, typed in from the documentation.
 constexpr std::array<int, kNumHostParameters> kDefaultControllers = {
@@ -141,7 +141,7 @@ TEST(ControllerMap, UserFileAddsItsAssignmentsOverTheEmbeddedOnes) {
     EmbeddedState s;
     ScratchFolder folder;
     const std::string name = folder.file("Vorpalix.ini.xml");
-    test::writeBytes(name, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VorpalixSettings>\n"
+    state_test::writeBytes(name, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VorpalixSettings>\n"
                            "  <MidiCCMap>\n    <assign param=\"Volume\" CC=\"20\"/>\n"
                            "  </MidiCCMap>\n</VorpalixSettings>\n");
     XmlDocument user = XmlDocument::parseFile(name);

@@ -12,9 +12,9 @@
 namespace vorpalix {
 namespace {
 
-using test::childNamed;
-using test::DecimalCommaLocale;
-using test::parseEmbeddedSettings;
+using state_state_test::childNamed;
+using state_test::DecimalCommaLocale;
+using state_test::parseEmbeddedSettings;
 
 // The host names (with their trailing blanks) and defaults of the 86 host parameters, typed in
 // from the parameter table of the instrument's documentation.

@@ -21,10 +21,10 @@
 namespace vorpalix {
 namespace {
 
-using test::DecimalCommaLocale;
-using test::readBytes;
-using test::ScratchFolder;
-using test::writeBytes;
+using state_test::DecimalCommaLocale;
+using state_test::readBytes;
+using state_test::ScratchFolder;
+using state_test::writeBytes;
 
 // ---------------------------------------------------------------------------------------------
 // Numbers: "%d" and "%f" semantics, independent of the C locale.
@@ -184,7 +184,7 @@ TEST(XmlDocumentTree, CreatedDocumentRoundTripsThroughText) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"NotPresetParams", "PluginState"}));
     const xmlNode* readParam =
-        *elementChildren(test::childNamed(back.root(), "NotPresetParams")).begin();
+        *elementChildren(state_test::childNamed(back.root(), "NotPresetParams")).begin();
     EXPECT_EQ(attribute(readParam, "name"), "A & B <\"quoted\">");
     EXPECT_EQ(attribute(readParam, "value"), "0.500000");
     EXPECT_FALSE(attribute(readParam, "missing"));
