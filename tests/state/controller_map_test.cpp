@@ -13,7 +13,7 @@
 namespace vorpalix {
 namespace {
 
-using state_state_test::childNamed;
+using state_test::childNamed;
 using state_test::DecimalCommaLocale;
 using state_test::parseEmbeddedSettings;
 using state_test::ScratchFolder;
