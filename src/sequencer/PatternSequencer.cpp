@@ -1,15 +1,738 @@
 #include "sequencer/PatternSequencer.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/DrumEngine.h"
+#include "plugin/DrumPlugin.h"
+
 namespace vorpalix {
 
-PatternSequencer::PatternSequencer(DrumPlugin& plugin, DrumEngine& engine)
-    : plugin_(plugin), engine_(engine) {}
+namespace {
 
-void PatternSequencer::beginBlock() {}
-void PatternSequencer::startBlock() {}
-void PatternSequencer::runFrame() {}
-void PatternSequencer::endFrame() {}
-void PatternSequencer::queueEvents(const vst::VstEvents*) {}
-void PatternSequencer::readPatternBank(const xmlNode*) {}
+// Host time request: song position, tempo and transport state.
+constexpr vst::VstInt32 kTimeFilter =
+    vst::kVstPpqPosValid | vst::kVstTempoValid | vst::kVstTransportPlaying;
+
+// A step event needs more than this many beats since the player's last one.
+constexpr double kMinimumStepDistance = 0.005;
+// Step length of a player without a pattern.
+constexpr double kDefaultStepLength = 0.25;
+// Tempos outside (0, kMaxTempo] stop the clock instead of being used.
+constexpr double kMaxTempo = 100000.0;
+// Host positions beyond this many beats are ignored as nonsense.
+constexpr double kMaxHostPosition = 1.0e12;
+
+constexpr int kFirstPatternKey = 12;
+constexpr int kLastPatternKey = 107;
+constexpr int kMidiStartNote = 0;
+constexpr int kAllNotesOff = 123;
+constexpr int kFirstThresholdParameter = 75;
+
+// The plug-in side of the sequencer: DrumPlugin's requested controls, host time, amounts and
+// free-mode threshold. The pattern amounts reach the engine at once, so that a step event that
+// applies its pattern's total accent sounds with it.
+class PluginSequencerHost final : public SequencerHost {
+public:
+    PluginSequencerHost(DrumPlugin& plugin, DrumEngine& engine)
+        : plugin_(plugin), engine_(engine) {}
+
+    SequencerControls requestedControls() override {
+        return {plugin_.sequencerState(), plugin_.sequencerSync(), plugin_.sequencerMode()};
+    }
+    int takeTransportCommand() override { return plugin_.takeTransportCommand(); }
+    const vst::VstTimeInfo* hostTime(vst::VstInt32 filter) override {
+        return plugin_.hostTime(filter);
+    }
+    double sampleRate() override { return plugin_.sampleRate(); }
+    double internalTempo() override { return plugin_.internalTempo(); }
+    double shuffle() override { return plugin_.shuffle(); }
+    double flam() override { return plugin_.flam(); }
+    bool patternAttributeStore() override { return plugin_.patternAttributeStore(); }
+    void setShuffle(float value) override { plugin_.setShuffle(value); }
+    void setFlam(float value) override { plugin_.setFlam(value); }
+    void setTotalAccentLevel(float value) override {
+        plugin_.setTotalAccentLevel(value);
+        engine_.setTotalAccent(value);
+    }
+    int freeModeThreshold() override { return plugin_.freeModeThreshold(); }
+
+private:
+    DrumPlugin& plugin_;
+    DrumEngine& engine_;
+};
+
+class EngineTriggerSink final : public StepTriggerSink {
+public:
+    explicit EngineTriggerSink(DrumEngine& engine) : engine_(engine) {}
+    void triggerStep(int i, bool accent, bool ta) override { engine_.triggerStep(i, accent, ta); }
+    void triggerStepPlain(int i, bool accent, bool ta) override {
+        engine_.triggerStepPlain(i, accent, ta);
+    }
+    void triggerStepAccented(int i, bool accent, bool ta) override {
+        engine_.triggerStepAccented(i, accent, ta);
+    }
+
+private:
+    DrumEngine& engine_;
+};
+
+// One frame of a countdown: a scheduled one moves toward 0 and past it to -1 (unscheduled).
+void tick(std::int64_t& countdown) {
+    if (countdown >= 0) {
+        --countdown;
+    }
+}
+
+bool sameGroup(int a, int b) { return a / kPatternsPerGroup == b / kPatternsPerGroup; }
+
+} // namespace
+
+PatternSequencer::PatternSequencer(DrumPlugin& plugin, DrumEngine& engine)
+    : ownedHost_(std::make_unique<PluginSequencerHost>(plugin, engine)),
+      ownedSink_(std::make_unique<EngineTriggerSink>(engine)), host_(*ownedHost_),
+      sink_(*ownedSink_) {}
+
+PatternSequencer::PatternSequencer(SequencerHost& host, StepTriggerSink& sink)
+    : host_(host), sink_(sink) {}
+
+PatternSequencer::~PatternSequencer() = default;
+
+// --- Block routine ------------------------------------------------------------------------------
+
+void PatternSequencer::beginBlock() { refreshStepLengths(); }
+
+void PatternSequencer::startBlock() {
+    // Latch the requested controls; a mode change ends the key tracking of the old mode.
+    const SequencerControls controls = host_.requestedControls();
+    const int mode = controls.mode >= 0 && controls.mode <= 2 ? controls.mode : 0;
+    if (mode != latchedMode_) {
+        chainKeyHeld_ = false;
+        freeModeStop_ = false;
+    }
+    latchedState_ = controls.state;
+    latchedSync_ = controls.sync == 0 ? 0 : 1;
+    latchedMode_ = mode;
+    publishedMode_.store(mode, kRelaxed);
+    const bool external = latchedSync_ == 1;
+
+    // Host time and transport. Any jump of a position below makes the pending countdowns stale.
+    bool jumped = false;
+    if (const vst::VstTimeInfo* time = host_.hostTime(kTimeFilter)) {
+        const bool playing = (time->flags & vst::kVstTransportPlaying) != 0;
+        if (playing != hostPlaying_) {
+            hostPlaying_ = playing;
+            if (playing) {
+                followTransportStart();
+            } else {
+                followTransportStop();
+            }
+            jumped = true;
+        }
+        if (latchedState_) {
+            if ((time->flags & vst::kVstPpqPosValid) != 0 && std::isfinite(time->ppqPos) &&
+                std::abs(time->ppqPos) < kMaxHostPosition) {
+                hostPosition_ = time->ppqPos;
+            }
+            if ((time->flags & vst::kVstTempoValid) != 0 && external) {
+                hostTempo_ = time->tempo;
+            }
+        }
+    }
+    // The chain follows the host's song position only while the host plays; a chain started by
+    // MIDI while the host stands still runs on from its own position.
+    if (external && hostPlaying_ && chainPosition_ != hostPosition_) {
+        chainPosition_ = hostPosition_;
+        jumped = true;
+    }
+
+    updateClock(external ? hostTempo_ : host_.internalTempo());
+
+    const int command = host_.takeTransportCommand();
+    if (command != 0 && latchedState_ && !hostPlaying_) {
+        performTransportCommand(command);
+        jumped = true;
+    }
+
+    midiCountdown_ = queue_.smallestDelta();
+    midiCountdownStart_ = midiCountdown_;
+
+    // Countdowns carry over from the last block unless something they were computed from has
+    // changed; recomputing them from an unchanged basis would give the same sample, so carrying
+    // them keeps the output independent of where the host cuts its blocks.
+    const ScheduleBasis basis{stepLengthOf(chainPattern()), stepLengthOf(notePattern()),
+                              samplesPerBeat_, host_.shuffle(), host_.flam()};
+    if (jumped || !(basis == basis_)) {
+        invalidateCountdowns();
+    }
+    basis_ = basis;
+    publishedRunState_.store(runState_, kRelaxed);
+}
+
+void PatternSequencer::runFrame() {
+    if (midiCountdown_ == 0) {
+        midiCountdown_ = queue_.expire(
+            midiCountdownStart_, [this](const QueuedMidiEvent& event) { handleMidiEvent(event); });
+        midiCountdownStart_ = midiCountdown_;
+    }
+    if (midiCountdown_ > 0) {
+        --midiCountdown_;
+    }
+
+    scheduleCountdowns();
+
+    if (chainStepCountdown_ == 0 && chainRuns()) {
+        chainStepEvent();
+    }
+    tick(chainStepCountdown_);
+
+    if (noteStepCountdown_ == 0) {
+        noteStepEvent();
+    }
+    tick(noteStepCountdown_);
+
+    if (chainFlamCountdown_ == 0 && latchedState_ && latchedMode_ == 0) {
+        triggerChain(true);
+    }
+    tick(chainFlamCountdown_);
+
+    if (noteFlamCountdown_ == 0 && latchedState_ && latchedMode_ != 0) {
+        triggerNote(true);
+    }
+    tick(noteFlamCountdown_);
+}
+
+void PatternSequencer::endFrame() {
+    hostPosition_ += beatsPerSample_;
+    chainPosition_ += beatsPerSample_;
+    notePosition_ += beatsPerSample_;
+    chainArmed_ += beatsPerSample_;
+    noteArmed_ += beatsPerSample_;
+    publishedChainPosition_.store(chainPosition_, kRelaxed);
+    publishedNotePosition_.store(notePosition_, kRelaxed);
+}
+
+void PatternSequencer::updateClock(double tempo) {
+    const double rate = host_.sampleRate();
+    clockRunning_ = false;
+    samplesPerBeat_ = 0.0;
+    beatsPerSample_ = 0.0;
+    if (!(tempo > 0.0 && tempo <= kMaxTempo) || !(rate > 0.0 && std::isfinite(rate))) {
+        return; // no usable tempo: positions hold still and no step is scheduled
+    }
+    samplesPerBeat_ = rate * 60.0 / tempo;
+    beatsPerSample_ = 1.0 / samplesPerBeat_;
+    clockRunning_ = true;
+}
+
+void PatternSequencer::followTransportStart() {
+    if (!isChainRunning()) {
+        chainArmed_ = 1.0;
+        chainPhase_ = kPhaseNone;
+        chainPosition_ = 0.0;
+        startChain(rangeFrom(), false);
+    }
+    notePhase_ = kPhaseNone;
+    noteArmed_ = 0.0;
+    runState_ = kRunStopped;
+    notePosition_ = 0.0;
+    hostPosition_ = 0.0;
+}
+
+void PatternSequencer::followTransportStop() {
+    runState_ = kRunStopped;
+    rememberChainStop();
+    saveChainPosition();
+    stopPlayers();
+    notePhase_ = kPhaseNone;
+    chainPhase_ = kPhaseNone;
+    stopped_.store(true, kRelaxed);
+}
+
+void PatternSequencer::performTransportCommand(int command) {
+    if (command == kTransportPlay) {
+        if (runState_ != kRunRunning) {
+            chainArmed_ = 1.0;
+            runState_ = kRunRunning;
+            chainPosition_ = 0.0;
+            chainPhase_ = kPhaseNone;
+            startChain(rangeFrom(), false);
+        }
+    } else if (command == kTransportStopCont) {
+        if (runState_ == kRunRunning) {
+            runState_ = kRunStopped;
+            rememberChainStop();
+            saveChainPosition();
+            stopPlayers();
+        } else {
+            // Continue: the chain resumes at the pattern and step where it stopped, from the
+            // position and phase it had, so its next step comes exactly as many samples after
+            // the continue as it was due after the stop.
+            chainArmed_ = 1.0;
+            runState_ = kRunRunning;
+            chainPosition_ = savedPosition_;
+            chainPhase_ = savedPhase_;
+            startChain(nextPattern(), true);
+        }
+    }
+}
+
+// Called by every stop of the chain, before its pattern and step are cleared. A stop of a chain
+// that is not playing keeps what the last real stop saved.
+void PatternSequencer::rememberChainStop() {
+    if (!isChainRunning()) {
+        return;
+    }
+    savedPosition_ = chainPosition_;
+    savedPhase_ = chainPhase_;
+}
+
+bool PatternSequencer::chainRuns() const {
+    return runState_ == kRunRunning || hostPlaying_ || midiStartFlag_;
+}
+
+double PatternSequencer::stepLengthOf(int pattern) const {
+    return isValidPattern(pattern) ? bank_[pattern].stepLength() : kDefaultStepLength;
+}
+
+// A player's step length follows its pattern: at block start, and at once when the player
+// moves to a pattern with another time base, so that the first steps of that pattern already
+// fall on its grid.
+void PatternSequencer::refreshStepLengths() {
+    const double chainLength = stepLengthOf(chainPattern());
+    const double noteLength = stepLengthOf(notePattern());
+    if (chainLength != basis_.chainStepLength || noteLength != basis_.noteStepLength) {
+        basis_.chainStepLength = chainLength;
+        basis_.noteStepLength = noteLength;
+        countdownsStale_ = true;
+    }
+}
+
+// Shuffle and flam as the plug-in holds them now; a change makes the countdowns stale.
+void PatternSequencer::refreshAmounts() {
+    const double shuffle = host_.shuffle();
+    const double flam = host_.flam();
+    if (shuffle != basis_.shuffle || flam != basis_.flam) {
+        basis_.shuffle = shuffle;
+        basis_.flam = flam;
+        countdownsStale_ = true;
+    }
+}
+
+void PatternSequencer::invalidateCountdowns() {
+    chainStepCountdown_ = -1;
+    noteStepCountdown_ = -1;
+    chainFlamCountdown_ = -1;
+    noteFlamCountdown_ = -1;
+    countdownsStale_ = false;
+}
+
+ScheduleInput PatternSequencer::chainInput() const {
+    return {chainPosition_, basis_.chainStepLength, basis_.shuffle, samplesPerBeat_};
+}
+
+ScheduleInput PatternSequencer::noteInput() const {
+    return {notePosition_, basis_.noteStepLength, basis_.shuffle, samplesPerBeat_};
+}
+
+void PatternSequencer::scheduleCountdowns() {
+    if (countdownsStale_) {
+        invalidateCountdowns();
+    }
+    if (!clockRunning_) {
+        return;
+    }
+    if (chainStepCountdown_ == -1 && chainRuns()) {
+        const ScheduledStep next = scheduleChainStep(chainInput(), chainPhase_);
+        chainStepCountdown_ = next.countdown;
+        chainNextPhase_ = next.nextPhase;
+    }
+    if (noteStepCountdown_ == -1) {
+        const ScheduledStep next = scheduleNoteStep(noteInput(), notePhase_);
+        noteStepCountdown_ = next.countdown;
+        noteNextPhase_ = next.nextPhase;
+    }
+    if (chainFlamCountdown_ == -1) {
+        chainFlamCountdown_ = scheduleFlam(chainInput(), basis_.flam);
+    }
+    if (noteFlamCountdown_ == -1) {
+        noteFlamCountdown_ = scheduleFlam(noteInput(), basis_.flam);
+    }
+}
+
+void PatternSequencer::chainStepEvent() {
+    if (!(chainArmed_ > kMinimumStepDistance)) {
+        return;
+    }
+    chainArmed_ = 0.0;
+    if (chainPhase_ != kPhaseNone) {
+        advanceChain();
+        refreshStepLengths();
+    }
+    if (latchedState_ && latchedMode_ == 0) {
+        triggerChain(false);
+        stepChanged_.store(true, kRelaxed);
+    }
+    chainPhase_ = chainNextPhase_;
+}
+
+void PatternSequencer::noteStepEvent() {
+    if (!(noteArmed_ > kMinimumStepDistance)) {
+        return;
+    }
+    noteArmed_ = 0.0;
+    if (noteRestart_) {
+        noteRestart_ = false;
+    } else {
+        advanceNote();
+    }
+    if (latchedState_ && latchedMode_ != 0) {
+        triggerNote(false);
+        stepChanged_.store(true, kRelaxed);
+    }
+    notePhase_ = noteNextPhase_;
+}
+
+// --- Player operations --------------------------------------------------------------------------
+
+void PatternSequencer::startChain(int pattern, bool resume) {
+    if (!isValidPattern(pattern)) {
+        return;
+    }
+    chainStep_.store(resume ? savedStep_.load(kRelaxed) : 0, kRelaxed);
+    chainPattern_.store(pattern, kRelaxed);
+    const int from = rangeFrom();
+    const int next = pattern + 1;
+    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+}
+
+void PatternSequencer::saveChainPosition() {
+    const int pattern = chainPattern();
+    if (isValidPattern(pattern)) {
+        nextPattern_.store(pattern, kRelaxed);
+    }
+    const int step = chainStep();
+    if (step >= 0 && step < kPatternSteps) {
+        savedStep_.store(step, kRelaxed);
+    }
+}
+
+void PatternSequencer::stopPlayers() {
+    chainPattern_.store(-1, kRelaxed);
+    chainStep_.store(-1, kRelaxed);
+    notePattern_.store(-1, kRelaxed);
+    noteStep_.store(-1, kRelaxed);
+}
+
+bool PatternSequencer::isChainRunning() const { return chainPattern() != -1 && chainStep() != -1; }
+
+void PatternSequencer::advanceChain() {
+    const int pattern = chainPattern();
+    if (!isValidPattern(pattern)) {
+        return;
+    }
+    const int step = chainStep() + 1;
+    if (step < bank_[pattern].length()) {
+        chainStep_.store(step, kRelaxed);
+        return;
+    }
+    const int now = nextPattern();
+    chainPattern_.store(now, kRelaxed);
+    chainStep_.store(0, kRelaxed);
+    const int from = rangeFrom();
+    const int next = now + 1;
+    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+}
+
+void PatternSequencer::startNote(int pattern) {
+    if (!isValidPattern(pattern)) {
+        return;
+    }
+    noteStep_.store(0, kRelaxed);
+    lastStarted_.store(pattern, kRelaxed);
+    notePattern_.store(pattern, kRelaxed);
+}
+
+void PatternSequencer::stopNote() {
+    notePattern_.store(-1, kRelaxed);
+    noteStep_.store(-1, kRelaxed);
+}
+
+void PatternSequencer::advanceNote() {
+    const int pattern = notePattern();
+    if (!isValidPattern(pattern)) {
+        return;
+    }
+    const int step = noteStep() + 1;
+    noteStep_.store(step < bank_[pattern].length() ? step : 0, kRelaxed);
+}
+
+void PatternSequencer::setRange(int from, int to) {
+    if (!isValidPattern(from) || !isValidPattern(to)) {
+        return;
+    }
+    rangeFrom_.store(from, kRelaxed);
+    nextPattern_.store(from, kRelaxed);
+    rangeTo_.store(sameGroup(from, to) ? to : from, kRelaxed);
+}
+
+void PatternSequencer::extendRange(int pattern) {
+    if (!isValidPattern(pattern)) {
+        return;
+    }
+    const int oldFrom = rangeFrom();
+    rangeTo_.store(pattern, kRelaxed);
+    if (pattern < oldFrom) {
+        rangeTo_.store(oldFrom, kRelaxed);
+        rangeFrom_.store(pattern, kRelaxed);
+    }
+    const int from = rangeFrom();
+    const int next = chainPattern() + 1;
+    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+}
+
+void PatternSequencer::triggerChain(bool flamEvent) {
+    if (chainFlag()) {
+        triggerPattern(chainPattern(), chainStep(), flamEvent);
+    }
+}
+
+void PatternSequencer::triggerNote(bool flamEvent) {
+    if (!chainFlag()) {
+        triggerPattern(notePattern(), noteStep(), flamEvent);
+    }
+}
+
+void PatternSequencer::triggerPattern(int index, int step, bool flamEvent) {
+    if (!isValidPattern(index) || step < 0 || step >= kPatternSteps) {
+        return;
+    }
+    const Pattern& pattern = bank_[index];
+    if (host_.patternAttributeStore()) {
+        host_.setShuffle(pattern.shuffle());
+        host_.setFlam(pattern.flam());
+        host_.setTotalAccentLevel(pattern.totalAccent());
+        refreshAmounts();
+    }
+    const bool totalAccent = pattern.step(kTotalAccentRow, step).note;
+    const bool gated = gateOn_.load(kRelaxed);
+    const bool gatedOut = gated && index != gatedPattern();
+    for (int i = 0; i < 11; ++i) {
+        if (gatedOut || (gated && !(randomValue(i, step) < randomizerThreshold(i)))) {
+            continue;
+        }
+        const StepFlags flags = pattern.step(i, step);
+        if (flamEvent) {
+            if (flags.flam) {
+                sink_.triggerStepAccented(i, flags.accent, totalAccent);
+            }
+        } else if (flags.note) {
+            sink_.triggerStep(i, flags.accent, totalAccent);
+        } else if (flags.flam) {
+            sink_.triggerStepPlain(i, flags.accent, totalAccent);
+        }
+    }
+}
+
+// --- Queries ------------------------------------------------------------------------------------
+
+bool PatternSequencer::isPlaying() const {
+    if (chainFlag()) {
+        return isChainRunning();
+    }
+    return notePattern() != -1 && noteStep() != -1;
+}
+
+int PatternSequencer::playingPattern() const { return chainFlag() ? chainPattern() : notePattern(); }
+
+int PatternSequencer::playingStep() const { return chainFlag() ? chainStep() : noteStep(); }
+
+int PatternSequencer::currentPattern() const {
+    if (chainFlag()) {
+        const int pattern = chainPattern();
+        return pattern != -1 ? pattern : nextPattern();
+    }
+    return lastStartedPattern();
+}
+
+double PatternSequencer::songPosition() const {
+    return latchedMode() == 0 ? publishedChainPosition_.load(kRelaxed)
+                              : publishedNotePosition_.load(kRelaxed);
+}
+
+// --- Randomizer gate ----------------------------------------------------------------------------
+
+void PatternSequencer::setRandomizerGate(bool on, int pattern) {
+    gatedPattern_.store(pattern, kRelaxed);
+    gateOn_.store(on, kRelaxed);
+}
+
+void PatternSequencer::setRandomizerThreshold(int instrument, float threshold) {
+    if (instrument >= 0 && instrument < 11) {
+        thresholds_[static_cast<std::size_t>(instrument)].store(threshold, kRelaxed);
+    }
+}
+
+float PatternSequencer::randomizerThreshold(int instrument) const {
+    if (instrument < 0 || instrument >= 11) {
+        return 0.0f;
+    }
+    return thresholds_[static_cast<std::size_t>(instrument)].load(kRelaxed);
+}
+
+void PatternSequencer::setRandomValue(int instrument, int step, float value) {
+    if (instrument >= 0 && instrument < 11 && step >= 0 && step < kPatternSteps) {
+        randomValues_[static_cast<std::size_t>(instrument * kPatternSteps + step)].store(value,
+                                                                                      kRelaxed);
+    }
+}
+
+float PatternSequencer::randomValue(int instrument, int step) const {
+    if (instrument < 0 || instrument >= 11 || step < 0 || step >= kPatternSteps) {
+        return 0.0f;
+    }
+    return randomValues_[static_cast<std::size_t>(instrument * kPatternSteps + step)].load(
+        kRelaxed);
+}
+
+void PatternSequencer::parameterChanged(int index, float value) {
+    setRandomizerThreshold(index - kFirstThresholdParameter, value);
+}
+
+// --- Patterns -----------------------------------------------------------------------------------
+
+int PatternSequencer::readPatternBank(const xmlNode* element) {
+    return vorpalix::readPatternBank(bank_, element);
+}
+
+xmlNode* PatternSequencer::writePatternBank(bool toLength) const {
+    return vorpalix::writePatternBank(bank_, toLength);
+}
+
+// --- MIDI ---------------------------------------------------------------------------------------
+
+void PatternSequencer::queueEvents(const vst::VstEvents* events) {
+    if (events == nullptr) {
+        return;
+    }
+    for (vst::VstInt32 e = 0; e < events->numEvents; ++e) {
+        const vst::VstEvent* event = events->events[e];
+        if (event == nullptr || event->type != vst::kVstMidiType) {
+            continue;
+        }
+        const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
+        std::uint8_t bytes[4];
+        for (int i = 0; i < 4; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(midi->midiData[i]);
+        }
+        // Data bytes have the top bit clear; a message that breaks this is not MIDI.
+        if ((bytes[1] & 0x80) != 0 || (bytes[2] & 0x80) != 0) {
+            continue;
+        }
+        const int h = bytes[0] & 0xF0;
+        const bool note = h == 0x80 || h == 0x90;
+        const bool allNotesOff = h == 0xB0 && bytes[1] == kAllNotesOff;
+        if (note || allNotesOff) {
+            queue_.push(bytes, midi->deltaFrames);
+        }
+    }
+}
+
+void PatternSequencer::handleMidiEvent(const QueuedMidiEvent& event) {
+    const int h = event.bytes[0] & 0xF0;
+    const int d1 = event.bytes[1] & 0x7F;
+    const int d2 = event.bytes[2] & 0x7F;
+    const bool noteOn = h == 0x90 && d2 > 0;
+    const bool noteOff = h == 0x80 || (h == 0x90 && d2 == 0);
+    if (noteOn || noteOff) {
+        if (d1 >= kFirstPatternKey && d1 <= kLastPatternKey) {
+            handlePatternKey(d1 - kFirstPatternKey, noteOn, d2);
+        } else if (noteOn && d1 == kMidiStartNote) {
+            midiStart();
+        }
+    } else if (h == 0xB0 && d1 == kAllNotesOff) {
+        midiStop();
+    }
+}
+
+void PatternSequencer::restartNotePlayer(int pattern) {
+    noteArmed_ = 1.0;
+    notePosition_ = 0.0;
+    noteStepCountdown_ = -1;
+    // The pending flam hit belonged to the old position; the restarted pattern schedules its own.
+    noteFlamCountdown_ = -1;
+    notePhase_ = kPhaseNone;
+    noteRestart_ = true;
+    startNote(pattern);
+    refreshStepLengths();
+}
+
+void PatternSequencer::handlePatternKey(int pattern, bool noteOn, int velocity) {
+    switch (latchedMode_) {
+    case 1: // normal: a pattern plays while its key is held
+        if (noteOn) {
+            heldKeys_ = notePattern() == pattern ? heldKeys_ + 1 : 1;
+            restartNotePlayer(pattern);
+        } else if (notePattern() == pattern) {
+            // A release never counts below zero, so a release without its press cannot leave
+            // the pattern needing one more release than there are keys.
+            heldKeys_ = std::max(heldKeys_ - 1, 0);
+            if (heldKeys_ == 0) {
+                stopNote();
+            }
+        }
+        break;
+    case 2: // free: a firm key starts a pattern, the release of a soft one stops it
+        if (noteOn) {
+            if (velocity < host_.freeModeThreshold()) {
+                freeModeStop_ = true;
+            } else {
+                freeModeStop_ = false;
+                restartNotePlayer(pattern);
+            }
+        } else if (freeModeStop_) {
+            stopNote();
+            freeModeStop_ = false;
+        }
+        break;
+    default: // chain: keys choose the range, a second held key extends it
+        if (noteOn) {
+            if (chainKeyHeld_) {
+                extendRange(pattern);
+            } else {
+                firstChainKey_ = pattern;
+                setRange(pattern, pattern);
+            }
+            chainKeyHeld_ = true;
+        } else if (pattern == firstChainKey_) {
+            chainKeyHeld_ = false;
+        }
+        break;
+    }
+}
+
+void PatternSequencer::midiStart() {
+    midiStartFlag_ = true;
+    if (!isChainRunning()) {
+        chainArmed_ = 1.0;
+        chainPosition_ = 0.0;
+        chainStepCountdown_ = -1;
+        chainFlamCountdown_ = -1;
+        chainPhase_ = kPhaseNone;
+        startChain(rangeFrom(), false);
+        refreshStepLengths();
+    }
+}
+
+void PatternSequencer::midiStop() {
+    midiStartFlag_ = false;
+    rememberChainStop();
+    saveChainPosition();
+    stopPlayers();
+    chainPhase_ = kPhaseNone;
+    notePhase_ = kPhaseNone;
+    heldKeys_ = 0;
+    chainKeyHeld_ = false;
+}
 
 } // namespace vorpalix
