@@ -150,8 +150,8 @@ void SampleVoice::trigger(float velocity) {
     kEnv_ = std::min(0.5 * sampleRate_.c, 1.0);
 }
 
-// Uniform cubic B-spline through the four samples around i; samples outside the waveform read
-// as 0, and a choked voice reads silence. Past the end of the waveform the hit is over.
+// The waveform at index i and fraction f; samples outside the waveform read as 0, and a choked
+// voice reads silence. Past the end of the waveform the hit is over.
 double SampleVoice::interpolate(std::size_t i, double f) {
     const std::size_t N = samples_.size();
     if (i >= N + 2) {
@@ -175,9 +175,7 @@ double SampleVoice::interpolate(std::size_t i, double f) {
             t3 = S[i + 2];
         }
     }
-    const double d = t0 + t2;
-    return (2.0 / 3.0 * t1 + d / 6.0) +
-           f * ((t2 - t0) / 2.0 + f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
+    return bSpline(t0, t1, t2, t3, f);
 }
 
 double SampleVoice::render(const FrameInputs & /*in*/) {

@@ -45,6 +45,15 @@ public:
     // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
     double render(const FrameInputs &in);
 
+    // Uniform cubic B-spline through four neighbouring samples at fraction f (0..1) between t1
+    // and t2.
+    static double bSpline(double t0, double t1, double t2, double t3, double f) {
+        const double d = t0 + t2;
+        return (2.0 / 3.0 * t1 + d / 6.0) +
+               f * ((t2 - t0) / 2.0 +
+                    f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
+    }
+
     SampleKind kind() const { return kind_; }
     std::size_t waveformLength() const { return samples_.size(); }
     bool isActive() const { return active_; }
