@@ -1,5 +1,7 @@
 #include "state/XmlDocument.h"
 
+#include "resources/EmbeddedResources.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
@@ -210,6 +212,10 @@ XmlDocument XmlDocument::parseFile(const std::string& fileName) {
         return {};
     }
     return parseMemory(std::string_view(bytes));
+}
+
+XmlDocument XmlDocument::parseResource(std::string_view resourceName) {
+    return parseMemory(findResource(resourceName));
 }
 
 XmlDocument XmlDocument::create(std::string_view rootName) {

@@ -42,6 +42,8 @@ public:
     // Reads the whole file in binary mode and parses it as above. Empty when the file cannot
     // be read or does not parse.
     static XmlDocument parseFile(const std::string& fileName);
+    // Parses the resource of this name compiled into the plug-in (see findResource).
+    static XmlDocument parseResource(std::string_view resourceName);
     // A new document of version "1.0" whose root is an empty element with this name.
     static XmlDocument create(std::string_view rootName);
 

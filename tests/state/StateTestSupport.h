@@ -19,7 +19,7 @@
 namespace vorpalix::state_test {
 
 inline XmlDocument parseEmbeddedSettings() {
-    return XmlDocument::parseMemory(findResource("settings"));
+    return XmlDocument::parseResource("settings");
 }
 
 // The first element child of root with this name, or nullptr.

@@ -142,8 +142,8 @@ TEST(ControllerMap, UserFileAddsItsAssignmentsOverTheEmbeddedOnes) {
     ScratchFolder folder;
     const std::string name = folder.file("Vorpalix.ini.xml");
     state_test::writeBytes(name, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VorpalixSettings>\n"
-                           "  <MidiCCMap>\n    <assign param=\"Volume\" CC=\"20\"/>\n"
-                           "  </MidiCCMap>\n</VorpalixSettings>\n");
+                                 "  <MidiCCMap>\n    <assign param=\"Volume\" CC=\"20\"/>\n"
+                                 "  </MidiCCMap>\n</VorpalixSettings>\n");
     XmlDocument user = XmlDocument::parseFile(name);
     ASSERT_TRUE(user);
     s.map.readMidiCCMap(childNamed(user.root(), "MidiCCMap"), s.table);

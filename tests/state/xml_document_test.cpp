@@ -207,6 +207,18 @@ TEST(XmlDocumentTree, ElementChildrenSkipTextCommentsAndInstructions) {
     EXPECT_FALSE(isElement(doc.root()->children, "text"));
 }
 
+TEST(XmlDocumentTree, ParsesTheEmbeddedSettingsByName) {
+    XmlDocument settings = XmlDocument::parseResource("settings");
+    ASSERT_TRUE(settings);
+    std::string order;
+    for (xmlNode* child : elementChildren(settings.root())) {
+        order += std::string(elementName(child)) + ";";
+    }
+    EXPECT_EQ(elementName(settings.root()), "VorpalixSettings");
+    EXPECT_EQ(order.rfind("PluginState;UserSettings;VSTParameters;MidiCCMap;", 0), 0u) << order;
+    EXPECT_FALSE(XmlDocument::parseResource("no such resource"));
+}
+
 TEST(XmlDocumentTree, ParsesFilesReadWhole) {
     ScratchFolder folder;
     const std::string name = folder.file("doc.xml");
