@@ -2,10 +2,13 @@
 
 #include "dsp/BassDrumVoice.h"
 #include "dsp/Filters.h"
+#include "dsp/HandClapVoice.h"
 #include "dsp/Instruments.h"
 #include "dsp/OutputFrame.h"
 #include "dsp/RelaxedAtomic.h"
+#include "dsp/RimShotVoice.h"
 #include "dsp/SampleRateInfo.h"
+#include "dsp/SampleVoice.h"
 #include "dsp/SnareDrumVoice.h"
 #include "dsp/TomVoice.h"
 #include "dsp/Voice.h"
@@ -29,8 +32,9 @@ public:
     static constexpr float kAccentedVelocity = 0.6299528f;
     static constexpr float kAccentStep = 0.252f;
 
-    // Accepted sample-rate range; other rates are clamped into it, invalid ones ignored.
-    static constexpr float kMinSampleRate = 8000.0f;
+    // Accepted sample-rate range; other rates are clamped into it, invalid ones ignored. Below
+    // 11025 Hz the snare's 4 kHz noise filters would reach the Nyquist frequency.
+    static constexpr float kMinSampleRate = 11025.0f;
     static constexpr float kMaxSampleRate = 768000.0f;
 
     DrumEngine();
@@ -74,18 +78,6 @@ public:
     double tomNoiseEnvelope() const { return tomE_; }
 
 private:
-    // A slot for an instrument whose voice lives in a later unit: silent, never plays, and
-    // accepts the knob and choke calls the engine makes.
-    class SilentVoice : public Voice {
-    public:
-        void trigger(float) override {}
-        double render(const FrameInputs &) { return 0.0; }
-        void setTune(double) {}
-        void setDecay(double) {}
-        void setReverb(double) {}
-        void setChoked(bool) {}
-    };
-
     void preTrigger(int instrument, float velocity);
     void stepNoise();
     void stepTomNoise();
@@ -97,12 +89,12 @@ private:
     TomVoice lt_{TomVoice::kLowTom};
     TomVoice mt_{TomVoice::kMidTom};
     TomVoice ht_{TomVoice::kHighTom};
-    SilentVoice rs_;
-    SilentVoice hc_;
-    SilentVoice ch_;
-    SilentVoice oh_;
-    SilentVoice cr_;
-    SilentVoice rd_;
+    RimShotVoice rs_;
+    HandClapVoice hc_;
+    SampleVoice ch_{"ch"};
+    SampleVoice oh_{"oh"};
+    SampleVoice cr_{"cr"};
+    SampleVoice rd_{"rd"};
     Voice *voices_[kNumInstruments];
 
     double outputs_[kNumInstruments] = {};
