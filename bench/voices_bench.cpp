@@ -1,0 +1,65 @@
+// Per-voice rendering speed: each voice is struck every 125 ms (so it never falls idle) and
+// rendered sample by sample at 44.1 kHz. The counter audio_s_per_cpu_s is the seconds of audio
+// one voice renders per CPU second.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "dsp/HandClapVoice.h"
+#include "dsp/RimShotVoice.h"
+#include "dsp/SampleVoice.h"
+
+namespace {
+
+using namespace vorpalix;
+
+constexpr int kBlock = 512;
+constexpr int kRetriggerFrames = 5512; // 125 ms at 44.1 kHz
+constexpr double kRate = 44100.0;
+
+template <class V> void renderRetriggered(benchmark::State &state, V &voice) {
+    voice.setSampleRate(static_cast<float>(kRate));
+    voice.setLevel(0.8);
+    std::uint32_t noise = 0x2545F491u;
+    int untilTrigger = 0;
+    double sink = 0.0;
+    for (auto _ : state) {
+        for (int n = 0; n < kBlock; ++n) {
+            if (untilTrigger-- == 0) {
+                voice.trigger(0.37795275f);
+                untilTrigger = kRetriggerFrames;
+            }
+            noise = noise * 1664525u + 1013904223u;
+            const FrameInputs in{static_cast<std::int32_t>(noise) * 0x1p-32, 0.0};
+            sink += voice.render(in);
+        }
+        benchmark::DoNotOptimize(sink);
+    }
+    state.counters["audio_s_per_cpu_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
+}
+
+void BM_RimShotVoice(benchmark::State &state) {
+    RimShotVoice v;
+    renderRetriggered(state, v);
+}
+
+void BM_HandClapVoice(benchmark::State &state) {
+    HandClapVoice v;
+    renderRetriggered(state, v);
+}
+
+void BM_SampleVoice(benchmark::State &state, const char *name) {
+    SampleVoice v(name);
+    renderRetriggered(state, v);
+}
+
+} // namespace
+
+BENCHMARK(BM_RimShotVoice);
+BENCHMARK(BM_HandClapVoice);
+BENCHMARK_CAPTURE(BM_SampleVoice, ClosedHat, "ch");
+BENCHMARK_CAPTURE(BM_SampleVoice, OpenHat, "oh");
+BENCHMARK_CAPTURE(BM_SampleVoice, Crash, "cr");
+BENCHMARK_CAPTURE(BM_SampleVoice, Ride, "rd");
