@@ -1,56 +1,126 @@
 #pragma once
 
-#include <array>
-#include <string>
+// One sound preset of one instrument: a name and the values of the instrument's knobs, with the
+// preset element that carries it in preset, set, bank and chunk documents.
+//
+// Threads: the values are written by setParameter, which MIDI controllers reach on the audio
+// thread, and read by the UI side when documents are written, so each value is a relaxed atomic.
+// The name belongs to the UI side.
 
-#include <libxml/tree.h>
+#include <array>
+#include <atomic>
+#include <span>
+#include <string>
+#include <string_view>
+
+typedef struct _xmlNode xmlNode;
 
 namespace vorpalix {
 
-// Where an instrument's knobs lie in the parameter table, and the name of its preset element.
-struct InstrumentLayout {
-    const char* code;        // "BD"
-    const char* elementName; // "BDPreset"
-    int firstParameter;
-    int count;
-};
-
-inline constexpr std::array<InstrumentLayout, 11> kInstrumentLayouts{{
-    {"BD", "BDPreset", 0, 6},
-    {"SD", "SDPreset", 6, 6},
-    {"LT", "LTPreset", 12, 6},
-    {"MT", "MTPreset", 18, 6},
-    {"HT", "HTPreset", 24, 6},
-    {"RS", "RSPreset", 30, 3},
-    {"HC", "HCPreset", 33, 3},
-    {"CH", "CHPreset", 36, 3},
-    {"OH", "OHPreset", 39, 3},
-    {"CR", "CRPreset", 42, 3},
-    {"RD", "RDPreset", 45, 3},
-}};
-
+inline constexpr int kPresetInstruments = 11;
 inline constexpr int kPresetsPerInstrument = 32;
-inline constexpr int kMaxPresetNameLength = 23;
+inline constexpr int kMaxPresetNameLength = 23; // bytes of UTF-8
 inline constexpr int kMaxKnobsPerInstrument = 6;
 
-// One sound preset of one instrument: a name and the values of the instrument's knobs.
+// Where an instrument's knobs lie in the parameter table, the name of its preset element and
+// the names of its knobs in value order.
+struct InstrumentLayout {
+    const char *code;          // "BD"
+    const char *elementName;   // "BDPreset"
+    const char *selectionName; // "BDIndex", the bank's selection attribute
+    int firstParameter;
+    int count;
+    std::array<const char *, kMaxKnobsPerInstrument> knobNames;
+};
+
+inline constexpr std::array<InstrumentLayout, kPresetInstruments> kInstrumentLayouts{{
+    {"BD",
+     "BDPreset",
+     "BDIndex",
+     0,
+     6,
+     {"BD Level", "BD Tune", "BD Pitch", "BD Attack", "BD Decay", "BD Tune Depth"}},
+    {"SD",
+     "SDPreset",
+     "SDIndex",
+     6,
+     6,
+     {"SD Level", "SD Tune", "SD Tone", "SD Tune Depth", "SD Decay", "SD Snappy"}},
+    {"LT",
+     "LTPreset",
+     "LTIndex",
+     12,
+     6,
+     {"LT Level", "LT Tune", "LT Tone", "LT Tune Depth", "LT Decay", "LT Tune Decay"}},
+    {"MT",
+     "MTPreset",
+     "MTIndex",
+     18,
+     6,
+     {"MT Level", "MT Tune", "MT Tone", "MT Tune Depth", "MT Decay", "MT Tune Decay"}},
+    {"HT",
+     "HTPreset",
+     "HTIndex",
+     24,
+     6,
+     {"HT Level", "HT Tune", "HT Tone", "HT Tune Depth", "HT Decay", "HT Tune Decay"}},
+    {"RS", "RSPreset", "RSIndex", 30, 3, {"RS Level", "RS Tune", "RS Decay"}},
+    {"HC", "HCPreset", "HCIndex", 33, 3, {"HC Level", "HC Tune", "HC Reverb"}},
+    {"CH", "CHPreset", "CHIndex", 36, 3, {"CH Level", "CH Tune", "CH Decay"}},
+    {"OH", "OHPreset", "OHIndex", 39, 3, {"OH Level", "OH Tune", "OH Decay"}},
+    {"CR", "CRPreset", "CRIndex", 42, 3, {"CR Level", "CR Tune", "CR Decay"}},
+    {"RD", "RDPreset", "RDIndex", 45, 3, {"RD Level", "RD Tune", "RD Decay"}},
+}};
+
+// The instrument whose preset element has this name, or -1.
+int instrumentOfPresetElement(std::string_view elementName);
+
+// A preset name as it is stored: at most kMaxPresetNameLength bytes, cut before a UTF-8
+// character that would not fit whole. Bytes that are not valid UTF-8 and control characters,
+// which could not be written back into an XML document, are left out.
+std::string cleanPresetName(std::string_view text);
+
 class InstrumentPreset {
 public:
+    // Named "Default", every value 0.0. An instrument outside 0..10 is taken as 0.
     explicit InstrumentPreset(int instrument);
-    virtual ~InstrumentPreset() = default;
+    InstrumentPreset(const InstrumentPreset &) = delete;
+    InstrumentPreset &operator=(const InstrumentPreset &) = delete;
 
     int instrument() const { return instrument_; }
-    int firstParameter() const { return kInstrumentLayouts[instrument_].firstParameter; }
-    int count() const { return kInstrumentLayouts[instrument_].count; }
+    const InstrumentLayout &layout() const { return kInstrumentLayouts[instrument_]; }
+    int firstParameter() const { return layout().firstParameter; }
+    int count() const { return layout().count; }
 
-    float value(int knob) const { return values_[knob]; }
+    // Any thread. 0.0 for a knob outside the instrument.
+    float value(int knob) const;
+    // Any thread. No allocation. Stores the value clamped to 0..1 (NaN stores 0.0); a knob
+    // outside the instrument is ignored.
     void setValue(int knob, float value);
-    const std::string& name() const { return name_; }
-    void setName(std::string_view name);
+    // Values from the parameter table's defaults, in knob order; the name stays.
+    void setValues(std::span<const float> values);
+
+    // UI thread.
+    const std::string &name() const { return name_; }
+    void setName(std::string_view name) { name_ = cleanPresetName(name); }
+
+    // UI thread. Exchanges names and values with another preset of the same instrument.
+    void exchangeWith(InstrumentPreset &other);
+
+    // UI thread. Reads this instrument's preset element: the name (first 23 bytes) when the
+    // element has one, and each param child whose name is one of the knobs (value clamped to
+    // 0..1, 0.0 when absent or unreadable). Knobs without a param keep their values. An element
+    // of another name changes nothing and gives false.
+    bool readPresetElement(const xmlNode *element);
+    // UI thread. Gives element (already named by the caller) the name attribute and one param
+    // child per knob in order, with name and value ("%f").
+    void writePresetElement(xmlNode *element) const;
+    // UI thread. A new preset element appended to parent; nullptr when parent is nullptr.
+    xmlNode *appendPresetElement(xmlNode *parent) const;
 
 private:
     int instrument_;
-    std::array<float, kMaxKnobsPerInstrument> values_{};
+    std::array<std::atomic<float>, kMaxKnobsPerInstrument> values_{};
     std::string name_ = "Default";
 };
 

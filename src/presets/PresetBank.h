@@ -1,40 +1,112 @@
 #pragma once
 
+// The 11 x 32 instrument presets with one selected preset per instrument, and the preset, set
+// and bank documents they are exchanged in.
+//
+// The selected preset always holds the live knob values: every knob change goes into it
+// (setPresetValue), and every selection change sends it to the knobs through the plug-in's
+// setParameter. Threads: setPresetValue runs wherever setParameter runs, the audio thread
+// included (MIDI controllers), and only touches atomics; everything else belongs to the UI side.
+
 #include <array>
+#include <atomic>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "presets/InstrumentPreset.h"
+
+typedef struct _xmlNode xmlNode;
 
 namespace vorpalix {
 
 class DrumPlugin;
-class ParameterTable;
 
-// The 11 x 32 instrument presets with one selected preset per instrument. The selected preset
-// always holds the live knob values: knob changes go into it, selecting sends it to the knobs.
 class PresetBank {
 public:
-    explicit PresetBank(DrumPlugin& plugin);
+    // Every preset "Default" with values 0.0, every selection 0, instrument 0 shown.
+    explicit PresetBank(DrumPlugin &plugin);
 
-    InstrumentPreset& preset(int instrument, int slot) { return *presets_[instrument][slot]; }
-    const InstrumentPreset& preset(int instrument, int slot) const { return *presets_[instrument][slot]; }
-    int selection(int instrument) const { return selection_[instrument]; }
+    // Precondition: instrument 0..10 and slot 0..31.
+    InstrumentPreset &preset(int instrument, int slot) { return *presets_[instrument][slot]; }
+    const InstrumentPreset &preset(int instrument, int slot) const {
+        return *presets_[instrument][slot];
+    }
+    // Any thread. The selected slot of an instrument; 0 for an instrument outside 0..10.
+    int selection(int instrument) const;
+    // The selected preset of an instrument. Precondition: instrument 0..10.
+    InstrumentPreset &selectedPreset(int instrument) {
+        return preset(instrument, selection(instrument));
+    }
 
     // Instrument whose knob range holds the parameter index, or -1.
     static int ownerOf(int parameterIndex);
 
-    // UI thread. Stores the value (clamped) in the selected preset of the parameter's owner.
-    void setPresetValue(int parameterIndex, float value);
-    // UI thread. Selects and applies the preset through the plug-in's setParameter.
-    void selectPreset(int instrument, int slot);
+    // The instrument whose presets the panel shows; file commands and renaming act on it.
+    // UI thread. Values outside 0..10 are ignored.
+    int shownInstrument() const { return shown_; }
+    void setShownInstrument(int instrument);
 
-    // Resets the values of every preset to the parameter table's defaults; names stay.
-    void resetValuesToDefaults(const ParameterTable& table);
+    // Any thread. No allocation, no locks. Stores the value (clamped to 0..1) in the selected
+    // preset of the parameter's owner; indices outside the knobs 0..47 are ignored.
+    void setPresetValue(int parameterIndex, float value);
+    // UI thread. Ignored unless instrument is 0..10 and slot 0..31. Selects the slot and sends
+    // its values to the instrument's knobs through setParameter, in parameter order.
+    void selectPreset(int instrument, int slot);
+    // UI thread. Moves the selection by step (-1 up, +1 down), clamped to 0..31, and applies it.
+    void stepPreset(int instrument, int step);
+    // UI thread. Exchanges the selected preset with its neighbour in the direction of step and
+    // selects the neighbour slot, so the preset moves one place in the list. Nothing happens
+    // when the neighbour would lie outside 0..31.
+    void movePreset(int instrument, int step);
+    // UI thread. The selected preset of the shown instrument takes the first 23 bytes of text.
+    void renamePreset(std::string_view text);
+
+    // UI thread. Resets the values of every preset to the parameter table's defaults; names
+    // stay.
+    void resetValuesToDefaults();
+
+    // --- Documents --------------------------------------------------------------------------
+    // UI thread. Reads an InstrumentPresetBank element: with readSelections the BDIndex ..
+    // RDIndex attributes (clamped to 0..31) become the selections; preset elements fill their
+    // instrument's slots from 0 in document order, at most 32 each; the slots an instrument's
+    // presets do not reach get the default values (names stay); then every instrument's
+    // selected preset is applied to the knobs. An instrument the element holds no preset of
+    // keeps its presets. Another element changes nothing and gives false.
+    bool readPresetBank(const xmlNode *element, bool readSelections);
+    // UI thread. A new, unattached InstrumentPresetBank element with all 352 presets, and the
+    // selection attributes when withSelections is set. nullptr when memory runs out.
+    xmlNode *writePresetBank(bool withSelections) const;
+    // UI thread. Reads an InstrumentPresetSet element (see readPresetBank for the filling
+    // rules); each instrument it holds presets of has its selected preset applied again.
+    bool readPresetSet(const xmlNode *element);
+
+    // UI thread. Files: the selected preset of the shown instrument, the shown instrument's 32
+    // presets, or the bank without selections. Written through a temporary file in the same
+    // folder and a rename; an empty file name writes nothing. False when nothing was written.
+    bool savePresetFile(const std::string &fileName) const;
+    bool savePresetSetFile(const std::string &fileName) const;
+    bool savePresetBankFile(const std::string &fileName) const;
+    // UI thread. A file that cannot be read or parsed, or has another root, changes nothing and
+    // gives false. A single preset goes into the selected preset of the shown instrument (a
+    // preset of another instrument changes nothing) and is applied.
+    bool loadPresetFile(const std::string &fileName);
+    bool loadPresetSetFile(const std::string &fileName);
+    bool loadPresetBankFile(const std::string &fileName);
 
 private:
-    DrumPlugin& plugin_;
-    std::array<std::array<std::unique_ptr<InstrumentPreset>, kPresetsPerInstrument>, 11> presets_;
-    std::array<int, 11> selection_{};
+    // Fills the instruments' lists from the preset children of element; returns per
+    // instrument how many slots were filled.
+    std::array<int, kPresetInstruments> fillFromChildren(const xmlNode *element);
+    void resetSlotValues(int instrument, int firstSlot);
+    void writeBankInto(xmlNode *bank, bool withSelections) const;
+
+    DrumPlugin &plugin_;
+    std::array<std::array<std::unique_ptr<InstrumentPreset>, kPresetsPerInstrument>,
+               kPresetInstruments>
+        presets_;
+    std::array<std::atomic<int>, kPresetInstruments> selection_{};
+    int shown_ = 0;
 };
 
 } // namespace vorpalix
