@@ -13,7 +13,7 @@ namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 // Largest velocity accepted by the trigger operations; sequenced hits reach about 0.88.
-constexpr float kMaxVelocity = 2.0f;
+constexpr float kMaxVelocity = 1.0f;
 
 // Converts an engine value to an output sample: non-finite values become silence, values too
 // small for a normal float are flushed to 0, and runaway values are bounded.
@@ -64,7 +64,7 @@ void DrumEngine::setSampleRate(float rate) {
     tomHighPass_.clear();
     tomLowPassPole_ = std::exp(-kTwoPi * 640.0 / rate_.rate);
     tomHighPass_.setHighPass(800.0, 1.2, rate_.rate);
-    tomK_ = 0.8 * rate_.c;
+    tomK_ = followerCoefficient(0.8, rate_.c);
 }
 
 void DrumEngine::setEngineParameter(int index, float value) {
@@ -292,7 +292,7 @@ void DrumEngine::preTrigger(int instrument, float velocity) {
     if (instrument == kLT || instrument == kMT || instrument == kHT) {
         tomL_ = std::max(static_cast<double>(velocity), 0.0);
         tomCountdown_ = static_cast<int>(rate_.rate * 0.002);
-        tomK_ = 0.8 * rate_.c;
+        tomK_ = followerCoefficient(0.8, rate_.c);
     }
     if (instrument == kCH) {
         ch_.setChoked(false);

@@ -32,8 +32,9 @@ public:
     static constexpr float kAccentedVelocity = 0.6299528f;
     static constexpr float kAccentStep = 0.252f;
 
-    // Accepted sample-rate range; other rates are clamped into it, invalid ones ignored.
-    static constexpr float kMinSampleRate = 8000.0f;
+    // Accepted sample-rate range; other rates are clamped into it, invalid ones ignored. Below
+    // 11025 Hz the snare's 4 kHz noise filters would reach the Nyquist frequency.
+    static constexpr float kMinSampleRate = 11025.0f;
     static constexpr float kMaxSampleRate = 768000.0f;
 
     DrumEngine();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -102,6 +103,13 @@ struct OnePoleHighPass {
         return y;
     }
 };
+
+// A follower coefficient stated for 44.1 kHz and multiplied by the rate scale c. Above 1 the
+// follower would overshoot its target, and from 2 on it diverges, which happens at low sample
+// rates for the fastest followers; the coefficient is therefore limited to 1 (jump to target).
+inline double followerCoefficient(double k44, double c) {
+    return std::min(k44 * c, 1.0);
+}
 
 // Envelope follower toward target t with coefficient k: e = e - ((e - t) k + 1e-24).
 inline double follow(double e, double t, double k) {

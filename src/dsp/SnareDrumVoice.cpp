@@ -112,7 +112,7 @@ void SnareDrumVoice::trigger(float velocity) {
     e4_ = 0.0;
     k4_ = 0.005 * c;
     e5_ = 0.0;
-    k5_ = 0.9 * c;
+    k5_ = followerCoefficient(0.9, c);
     outCoef_ = 0.2 * c;
 }
 

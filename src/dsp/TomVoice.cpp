@@ -107,7 +107,7 @@ void TomVoice::trigger(float velocity) {
     holdCounter_ = static_cast<int>(sampleRate_.rate * 0.002);
     G_ = 1.0;
     eK_ = 0.5;
-    kK_ = 0.8 * c;
+    kK_ = followerCoefficient(0.8, c);
     eD_ = 0.0;
     kD_ = 0.05 * c;
     eN_ = eSB_ = eSA_ = eP_ = 0.0;
