@@ -1,0 +1,394 @@
+#include "sequencer/PatternEditing.h"
+
+#include <array>
+#include <cmath>
+
+#include "plugin/DrumPlugin.h"
+#include "sequencer/PatternRescale.h"
+#include "sequencer/PatternSequencer.h"
+
+namespace vorpalix {
+
+namespace {
+
+constexpr int kStepKeys = 16;
+constexpr int kPatternKeys = 12;     // keys 0..11 pick a pattern within the group
+constexpr int kPairedTapKeys = 10;   // keys 0..9 play BD..HT in accented / plain pairs
+constexpr int kFirstSingleTapInstrument = 5; // keys 10..15 play RS..RD
+
+// Key values are the states of a step button (multiples of 0.2), compared with a margin.
+bool keyValueIs(float value, float reference) { return std::fabs(value - reference) < 0.01f; }
+
+// The editing host of the plug-in: its pattern attribute store, amounts and audition request.
+class PluginEditingHost final : public EditingHost {
+public:
+    explicit PluginEditingHost(DrumPlugin& plugin) : plugin_(plugin) {}
+    bool patternAttributeStore() override { return plugin_.patternAttributeStore(); }
+    void setShuffle(float value) override { plugin_.setShuffle(value); }
+    void setFlam(float value) override { plugin_.setFlam(value); }
+    void setTotalAccentLevel(float value) override { plugin_.setTotalAccentLevel(value); }
+    void requestAudition(int instrument, float velocity) override {
+        plugin_.requestAudition(instrument, velocity);
+    }
+
+private:
+    DrumPlugin& plugin_;
+};
+
+} // namespace
+
+PatternEditing::PatternEditing(DrumPlugin& plugin)
+    : ownedHost_(std::make_unique<PluginEditingHost>(plugin)), sequencer_(plugin.sequencer()),
+      host_(*ownedHost_), randomizer_(sequencer_) {}
+
+PatternEditing::PatternEditing(PatternSequencer& sequencer, EditingHost& host)
+    : sequencer_(sequencer), host_(host), randomizer_(sequencer_) {}
+
+PatternEditing::~PatternEditing() = default;
+
+Pattern& PatternEditing::editedPattern() { return sequencer_.patterns()[state_.editedPattern]; }
+
+// --- Mode switches ---------------------------------------------------------------------------
+
+void PatternEditing::setWriteMode(bool on) {
+    if (on) {
+        state_.writeMode = true;
+        setEditedPattern(sequencer_.currentPattern());
+        return;
+    }
+    state_.writeMode = false;
+    setRandomizerMode(false);
+    state_.lastStepMode = false;
+    state_.tapMode = false;
+    state_.flamMode = false;
+    state_.rescaleMode = false;
+    state_.rescaleChoosing = false;
+}
+
+void PatternEditing::setRandomizerMode(bool on) {
+    if (on == state_.randomizerMode) {
+        return;
+    }
+    state_.randomizerMode = on;
+    randomizer_.setRandomizerMode(on, state_.editedPattern);
+}
+
+void PatternEditing::setRescaleMode(bool on) {
+    if (!on) {
+        const bool convert = state_.rescaleMode && state_.rescaleTarget != state_.rescaleStart;
+        state_.rescaleMode = false;
+        state_.rescaleChoosing = false;
+        if (convert && state_.writeMode) {
+            rescalePattern(editedPattern(), state_.rescaleTarget);
+        }
+        return;
+    }
+    if (!state_.writeMode || state_.rescaleMode) {
+        return;
+    }
+    const Pattern& pattern = editedPattern();
+    const int code = scaleCodeOf(pattern.stepsPerBeat());
+    state_.rescaleMode = true;
+    state_.rescaleStart = code;
+    state_.rescaleTarget = code;
+    state_.rescaleChoosing = lengthSuitsScale(code, pattern.length());
+    state_.lastStepFlashRequest = !state_.rescaleChoosing;
+}
+
+// --- Pattern buttons -------------------------------------------------------------------------
+
+bool PatternEditing::clearPattern(EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld) {
+        return false;
+    }
+    Pattern& pattern = editedPattern();
+    for (int row = 0; row < kPatternRows; ++row) {
+        if (modifier.control || row == state_.editedRow) {
+            for (int step = 0; step < kPatternSteps; ++step) {
+                pattern.storeStep(row, step, StepFlags{});
+            }
+        }
+    }
+    return true;
+}
+
+bool PatternEditing::copyPattern() {
+    if (!state_.writeMode) {
+        return false;
+    }
+    if (clipboardValid_) {
+        clipboard_.clearSteps();
+        clipboardValid_ = false;
+    } else {
+        clipboard_ = editedPattern();
+        clipboardValid_ = true;
+    }
+    return true;
+}
+
+bool PatternEditing::pastePattern(EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld || !clipboardValid_) {
+        return false;
+    }
+    editedPattern() = clipboard_;
+    if (!modifier.control) {
+        clipboard_.clearSteps();
+        clipboardValid_ = false;
+    }
+    return true;
+}
+
+bool PatternEditing::rotatePattern(ShiftDirection direction, EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld) {
+        return false;
+    }
+    Pattern& pattern = editedPattern();
+    const int length = pattern.length();
+    for (int row = 0; row < kPatternRows; ++row) {
+        std::array<StepFlags, kPatternSteps> steps{};
+        for (int step = 0; step < length; ++step) {
+            steps[static_cast<std::size_t>(step)] = pattern.step(row, step);
+        }
+        for (int step = 0; step < length; ++step) {
+            // Right: each step one place later, the last to step 0. Left: the reverse.
+            const int from = direction == ShiftDirection::Right ? (step + length - 1) % length
+                                                                : (step + 1) % length;
+            pattern.storeStep(row, step, steps[static_cast<std::size_t>(from)]);
+        }
+    }
+    return true;
+}
+
+bool PatternEditing::cycleScale(EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld) {
+        return false;
+    }
+    Pattern& pattern = editedPattern();
+    if (state_.rescaleMode) {
+        state_.rescaleTarget =
+            nextRescaleTarget(state_.rescaleStart, state_.rescaleTarget, pattern.length());
+        return true;
+    }
+    pattern.setStepsPerBeat(stepsPerBeatOf(nextScaleCode(scaleCodeOf(pattern.stepsPerBeat()))));
+    return true;
+}
+
+bool PatternEditing::nextPattern(EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld) {
+        return false;
+    }
+    if (state_.randomizerMode) {
+        randomizer_.randomizeNew();
+        return true;
+    }
+    if (state_.autoFollow) {
+        return false;
+    }
+    const int step = modifier.control ? kPatternsPerGroup : 1;
+    if (state_.editedPattern + step > kPatternCount - 1) {
+        return false;
+    }
+    state_.editedPattern += step;
+    return true;
+}
+
+bool PatternEditing::prevPattern(EditModifier modifier) {
+    if (!state_.writeMode || modifier.buttonHeld) {
+        return false;
+    }
+    if (state_.randomizerMode) {
+        if (!randomizer_.hasHistory()) {
+            return false;
+        }
+        randomizer_.randomizePrevious();
+        return true;
+    }
+    if (state_.autoFollow) {
+        return false;
+    }
+    const int step = modifier.control ? kPatternsPerGroup : 1;
+    if (state_.editedPattern - step < 0) {
+        return false;
+    }
+    state_.editedPattern -= step;
+    return true;
+}
+
+bool PatternEditing::undoRandomizer(EditModifier modifier) {
+    if (!state_.randomizerMode || modifier.buttonHeld) {
+        return false;
+    }
+    randomizer_.restoreRandomizedPattern();
+    return true;
+}
+
+// --- Step keys -------------------------------------------------------------------------------
+
+int PatternEditing::codeOfKey(float value) const {
+    int code = 0;
+    if (keyValueIs(value, kKeyPlain)) {
+        code = kStepNote;
+    } else if (keyValueIs(value, kKeyAccented)) {
+        code = kStepNote | kStepAccent;
+    }
+    if (state_.flamMode && code != 0) {
+        code = (code & ~kStepNote) | kStepFlam;
+    }
+    return code;
+}
+
+bool PatternEditing::pressStepKey(int key, float value, EditModifier modifier) {
+    if (key < 0 || key >= kStepKeys) {
+        return false;
+    }
+    if (!state_.writeMode) {
+        return sequencer_.chainFlag() && selectPatternByKey(key, value, modifier.control);
+    }
+    if (state_.randomizerMode) {
+        randomizer_.setTemplate(state_.editedRow, key, codeOfKey(value));
+        return true;
+    }
+    if (state_.lastStepMode) {
+        editedPattern().setLength(key + 1);
+        return true;
+    }
+    if (state_.tapMode) {
+        return tapStepKey(key, value);
+    }
+    editedPattern().setStep(state_.editedRow, key, codeOfKey(value));
+    return true;
+}
+
+bool PatternEditing::tapStepKey(int key, float) {
+    if (!sequencer_.isPlaying()) {
+        return false;
+    }
+    const int pattern = sequencer_.playingPattern();
+    const int step = sequencer_.playingStep();
+    if (!isValidPattern(pattern) || step < 0 || step >= kPatternSteps) {
+        return false;
+    }
+    Pattern& playing = sequencer_.patterns()[pattern];
+    if (key >= playing.length()) {
+        return false;
+    }
+    int instrument = 0;
+    bool accented = false;
+    if (key < kPairedTapKeys) {
+        instrument = key / 2;
+        accented = key % 2 == 0;
+    } else {
+        instrument = key - kPairedTapKeys + kFirstSingleTapInstrument;
+    }
+    int code = state_.flamMode ? kStepFlam : kStepNote;
+    if (accented) {
+        code |= kStepAccent;
+    }
+    playing.setStep(instrument, step, code);
+    host_.requestAudition(instrument, accented ? kTapVelocityAccented : kTapVelocityPlain);
+    return true;
+}
+
+bool PatternEditing::selectPatternByKey(int key, float value, bool control) {
+    const int next = sequencer_.nextPattern();
+    if (!isValidPattern(next)) {
+        return false;
+    }
+    int pattern = 0;
+    if (key < kPatternKeys) {
+        pattern = kPatternsPerGroup * (next / kPatternsPerGroup) + key;
+    } else {
+        const bool secondHalf = keyValueIs(value, kKeySecondHalf) || keyValueIs(value, kKeyAccented);
+        const int group = secondHalf ? key - 8 : key - kPatternKeys;
+        pattern = kPatternsPerGroup * group + next % kPatternsPerGroup;
+    }
+    if (control) {
+        sequencer_.extendRange(pattern);
+    } else {
+        sequencer_.setRange(pattern, pattern);
+    }
+    return true;
+}
+
+// --- Rows, names and amounts -----------------------------------------------------------------
+
+bool PatternEditing::setEditedRow(int row) {
+    if (row < 0 || row >= kPatternRows) {
+        return false;
+    }
+    state_.editedRow = row;
+    return true;
+}
+
+bool PatternEditing::selectRow(int row, bool buttonState, EditModifier modifier) {
+    if (row < 0 || row >= kRandomizerInstruments) {
+        return false;
+    }
+    if (state_.randomizerMode) {
+        randomizer_.setRowEnable(row, buttonState, modifier.control);
+        return true;
+    }
+    return setEditedRow(row);
+}
+
+void PatternEditing::setPatternName(std::string_view name) { editedPattern().setName(name); }
+
+bool PatternEditing::setPatternAttribute(PatternAttribute attribute, float value) {
+    if (!host_.patternAttributeStore() || std::isnan(value)) {
+        return false;
+    }
+    int index = state_.editedPattern;
+    if (!state_.writeMode) {
+        index = sequencer_.currentPattern();
+        if (!isValidPattern(index)) {
+            return false;
+        }
+    }
+    Pattern& pattern = sequencer_.patterns()[index];
+    const bool toPlayback = !state_.writeMode && sequencer_.isPlaying();
+    switch (attribute) {
+    case PatternAttribute::Flam:
+        pattern.setFlam(value);
+        if (toPlayback) {
+            host_.setFlam(pattern.flam());
+        }
+        break;
+    case PatternAttribute::Shuffle:
+        pattern.setShuffle(value);
+        if (toPlayback) {
+            host_.setShuffle(pattern.shuffle());
+        }
+        break;
+    case PatternAttribute::TotalAccent:
+        pattern.setTotalAccent(value);
+        if (toPlayback) {
+            host_.setTotalAccentLevel(pattern.totalAccent());
+        }
+        break;
+    }
+    return true;
+}
+
+// --- Edited pattern --------------------------------------------------------------------------
+
+bool PatternEditing::setEditedPattern(int pattern) {
+    if (!isValidPattern(pattern)) {
+        return false;
+    }
+    state_.editedPattern = pattern;
+    return true;
+}
+
+bool PatternEditing::followPlayback() {
+    if (state_.writeMode && !state_.autoFollow) {
+        return false;
+    }
+    const int current = sequencer_.currentPattern();
+    if (!isValidPattern(current) || current == state_.editedPattern) {
+        return false;
+    }
+    state_.editedPattern = current;
+    return true;
+}
+
+} // namespace vorpalix
