@@ -62,8 +62,11 @@ std::int64_t EventSpec::sampleTime(double sampleRate, double tempo) const {
 std::optional<EventSpec> parseEventSpec(std::string_view text, std::string& error) {
     // Messages quote the event, shortened so that a runaway line still gives one short line.
     constexpr std::size_t kQuoteLimit = 60;
-    const std::string quoted = "\"" + std::string(text.substr(0, kQuoteLimit)) +
-                               (text.size() > kQuoteLimit ? "...\"" : "\"");
+    std::string shown(text.substr(0, kQuoteLimit));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7F)
+            c = '?';
+    const std::string quoted = "\"" + shown + (text.size() > kQuoteLimit ? "...\"" : "\"");
     std::vector<std::string_view> fields;
     splitFields(text, fields);
     if (fields.size() != 4) {
