@@ -15,6 +15,7 @@ typedef struct _xmlNode xmlNode;
 namespace vorpalix {
 
 class DrumEngine;
+class PatternEditing;
 class PatternSequencer;
 class PresetBank;
 
@@ -118,6 +119,13 @@ public:
     void applySettingsDocument(const xmlNode* root, bool embedded);
     void readUserSettings(const xmlNode* element);
 
+    // The editor's edit state (edited pattern and row, write, tap, flam, last step and auto
+    // follow modes). The settings document and the chunk read and write it while it is
+    // attached; the editor attaches it for its lifetime and detaches it with nullptr.
+    // UI thread.
+    void attachPatternEditing(PatternEditing* editing) { patternEditing_ = editing; }
+    PatternEditing* patternEditing() const { return patternEditing_; }
+
     using AudioEffect::setProgram;
 
 protected:
@@ -135,6 +143,10 @@ protected:
     bool getProductString(char* text) override;
     vst::VstInt32 getVendorVersion() override { return kVendorVersion; }
     vst::VstInt32 canDo(const char* text) override;
+    // UI thread. The whole state as an XML block, kept until the next call; 0 for a program.
+    vst::VstInt32 getChunk(void** data, bool isPreset) override;
+    // UI thread, while audio may run. Applies a block written by getChunk; returns 1.
+    vst::VstInt32 setChunk(void* data, vst::VstInt32 size, bool isPreset) override;
 
 private:
     void processBlock(float** outputs, vst::VstInt32 frames, bool replacing);
@@ -181,6 +193,9 @@ private:
     std::atomic<bool> learnMode_{false};
     std::atomic<int> learnt_{-1};
     int freeModeThreshold_ = 100;
+
+    PatternEditing* patternEditing_ = nullptr;
+    std::string chunk_; // the block handed out by the last getChunk
 };
 
 } // namespace vorpalix

@@ -11,11 +11,11 @@
 
 namespace vorpalix {
 
-void DrumPlugin::readUserSettings(const xmlNode *element) {
+void DrumPlugin::readUserSettings(const xmlNode* element) {
     vorpalix::readUserSettings(*this, outputConfig_, element);
 }
 
-void DrumPlugin::applySettingsDocument(const xmlNode *root, bool embedded) {
+void DrumPlugin::applySettingsDocument(const xmlNode* root, bool embedded) {
     if (root == nullptr) {
         return;
     }
@@ -23,13 +23,13 @@ void DrumPlugin::applySettingsDocument(const xmlNode *root, bool embedded) {
     if (!embedded) {
         // A user file contributes its controller map whatever its root, and its user settings
         // only under the settings document's own root.
-        for (const xmlNode *child : elementChildren(root)) {
+        for (const xmlNode* child : elementChildren(root)) {
             if (isElement(child, "MidiCCMap")) {
                 controllers_.readMidiCCMap(child, parameters_);
             }
         }
         if (ours) {
-            for (const xmlNode *child : elementChildren(root)) {
+            for (const xmlNode* child : elementChildren(root)) {
                 if (isElement(child, "UserSettings")) {
                     readUserSettings(child);
                 }
@@ -38,7 +38,7 @@ void DrumPlugin::applySettingsDocument(const xmlNode *root, bool embedded) {
         return;
     }
 
-    for (const xmlNode *child : elementChildren(root)) {
+    for (const xmlNode* child : elementChildren(root)) {
         if (isElement(child, "VSTParameters")) {
             parameters_.loadParameterTable(child);
         } else if (isElement(child, "MidiCCMap")) {
@@ -51,7 +51,7 @@ void DrumPlugin::applySettingsDocument(const xmlNode *root, bool embedded) {
     if (!ours) {
         return;
     }
-    for (const xmlNode *child : elementChildren(root)) {
+    for (const xmlNode* child : elementChildren(root)) {
         if (isElement(child, "PatternBank")) {
             sequencer_->readPatternBank(child);
         } else if (isElement(child, "InstrumentPresetBank")) {
@@ -60,7 +60,7 @@ void DrumPlugin::applySettingsDocument(const xmlNode *root, bool embedded) {
             presets_->resetValuesToDefaults();
             presets_->readPresetBank(child, false);
         } else if (isElement(child, "PluginState")) {
-            readPluginState(*this, child);
+            readPluginState(*this, child, patternEditing_);
         } else if (isElement(child, "UserSettings")) {
             readUserSettings(child);
         }
