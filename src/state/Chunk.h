@@ -13,11 +13,10 @@
 // - Parameter values, requested sequencer controls, output slots, the chained range and the
 //   controller map are single atomics; the audio thread sees each whole, old or new, and engine
 //   parameter changes reach the voices only at a block start.
-// - Patterns are read into a bank off to the side first and copied into the live patterns only
-//   when the whole PatternBank element has been read. The copy stores every step and amount as a
-//   relaxed atomic, so a step the sequencer plays is always either the old or the new one, and
-//   the sequencer never sees the half-read state that reading in place would show (a pattern
-//   reset to defaults with its steps cleared).
+// - Patterns are read into a bank off to the side and copied into the live patterns only
+//   once the whole PatternBank element has been read. The copy stores every step and amount as
+//   a relaxed atomic, so a step the sequencer plays is always either the old or the new one,
+//   never a pattern that is still being read.
 // - Presets hold their values in atomics; applying them goes through setParameter.
 // A block can thus hear part of a chunk applied (new presets with old patterns); it never reads
 // a torn value.
