@@ -58,7 +58,9 @@ std::int32_t MidiEventQueue::expire(std::int32_t elapsed, Handler&& handle) {
     // the queue, so the two passes see the same events.
     for (std::size_t i = 0; i < size_; ++i) {
         if (static_cast<std::int64_t>(events_[i].delta) - elapsed == 0) {
-            handle(static_cast<const QueuedMidiEvent&>(events_[i]));
+            QueuedMidiEvent due = events_[i];
+            due.delta = 0;
+            handle(static_cast<const QueuedMidiEvent&>(due));
         }
     }
     std::size_t kept = 0;

@@ -673,11 +673,10 @@ void PatternSequencer::handlePatternKey(int pattern, bool noteOn, int velocity) 
         if (noteOn) {
             heldKeys_ = notePattern() == pattern ? heldKeys_ + 1 : 1;
             restartNotePlayer(pattern);
-        } else if (notePattern() == pattern) {
-            // A release never counts below zero, so a release without its press cannot leave
-            // the pattern needing one more release than there are keys.
-            heldKeys_ = std::max(heldKeys_ - 1, 0);
-            if (heldKeys_ == 0) {
+        } else if (notePattern() == pattern && heldKeys_ > 0) {
+            // A release without a counted press changes nothing, so it cannot leave the pattern
+            // needing one more release than there are keys.
+            if (--heldKeys_ == 0) {
                 stopNote();
             }
         }
@@ -715,7 +714,10 @@ void PatternSequencer::midiStart() {
     midiStartFlag_ = true;
     if (!isChainRunning()) {
         chainArmed_ = 1.0;
-        chainPosition_ = 0.0;
+        // While the host plays on external sync the chain keeps the host's position, which the
+        // next block start would copy in anyway; a start at 0 would put the first steps off the
+        // host's grid for as long as the block lasts.
+        chainPosition_ = latchedSync_ == 1 && hostPlaying_ ? hostPosition_ : 0.0;
         chainStepCountdown_ = -1;
         chainFlamCountdown_ = -1;
         chainPhase_ = kPhaseNone;
