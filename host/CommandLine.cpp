@@ -4,7 +4,9 @@
 
 namespace vorpalix::host {
 
-void CommandLine::add(Option option) { options_.push_back(std::move(option)); }
+void CommandLine::add(Option option) {
+    options_.push_back(std::move(option));
+}
 
 const CommandLine::Option* CommandLine::find(std::string_view name) const {
     for (const auto& option : options_)
@@ -83,7 +85,13 @@ std::string CommandLine::help() const {
     std::string text;
     for (std::size_t i = 0; i < options_.size(); ++i) {
         text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ');
-        text += options_[i].help + "\n";
+        // Continuation lines of a help text start under its first line.
+        for (const char c : options_[i].help) {
+            text += c;
+            if (c == '\n')
+                text += std::string(width + 4, ' ');
+        }
+        text += "\n";
     }
     return text;
 }

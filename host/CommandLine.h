@@ -27,7 +27,7 @@ public:
         std::string shortName; // short form or empty: "-o"
         Arity arity = Arity::None;
         std::string valueName; // shown in the help: "S"
-        std::string help;      // one line
+        std::string help;      // '\n' breaks it into aligned lines
         Handler apply;
     };
 

@@ -10,7 +10,9 @@ std::uint8_t statusByte(int kind, int channel) {
     return static_cast<std::uint8_t>(kind | (std::clamp(channel, 0, 15)));
 }
 
-std::uint8_t dataByte(int value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 127)); }
+std::uint8_t dataByte(int value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0, 127));
+}
 
 } // namespace
 

@@ -35,7 +35,8 @@ public:
     // first): timed events sorted by time, late ones (before blockStart) at delta 0, then the raw
     // events in queueing order. A 0-frame block covers no frame, so it takes only raw and late
     // events; events beyond the block stay queued.
-    void takeBlock(std::int64_t blockStart, std::int32_t frames, std::vector<vst::VstMidiEvent>& out);
+    void takeBlock(std::int64_t blockStart, std::int32_t frames,
+                   std::vector<vst::VstMidiEvent>& out);
 
     std::size_t pending() const { return timed_.size() + raw_.size(); }
     void clear();

@@ -10,20 +10,39 @@ namespace vorpalix::host {
 
 const std::vector<std::string>& pluginCanDoQueries() {
     static const std::vector<std::string> queries = {
-        "sendVstEvents",    "sendVstMidiEvent", "sendVstTimeInfo",     "receiveVstEvents",
-        "receiveVstMidiEvent", "receiveVstTimeInfo", "offline",         "plugAsChannelInsert",
-        "plugAsSend",       "mixDryWet",        "noRealTime",          "multipass",
-        "metapass",         "1in1out",          "1in2out",             "2in1out",
-        "2in2out",          "2in4out",          "4in2out",             "4in4out",
-        "4in8out",          "8in4out",          "8in8out",             "midiProgramNames",
-        "conformsToWindowRules", "bypass",
+        "sendVstEvents",
+        "sendVstMidiEvent",
+        "sendVstTimeInfo",
+        "receiveVstEvents",
+        "receiveVstMidiEvent",
+        "receiveVstTimeInfo",
+        "offline",
+        "plugAsChannelInsert",
+        "plugAsSend",
+        "mixDryWet",
+        "noRealTime",
+        "multipass",
+        "metapass",
+        "1in1out",
+        "1in2out",
+        "2in1out",
+        "2in2out",
+        "2in4out",
+        "4in2out",
+        "4in4out",
+        "4in8out",
+        "8in4out",
+        "8in8out",
+        "midiProgramNames",
+        "conformsToWindowRules",
+        "bypass",
     };
     return queries;
 }
 
 std::string categoryName(long long category) {
     static const std::array<const char*, 12> names = {
-        "unknown",     "effect",      "synth",      "analysis", "mastering", "spacializer",
+        "unknown",     "effect",          "synth",       "analysis", "mastering", "spacializer",
         "room effect", "surround effect", "restoration", "offline",  "shell",     "generator",
     };
     if (category < 0 || category >= static_cast<long long>(names.size()))
@@ -98,9 +117,8 @@ void writeInfo(PluginHost& host, std::ostream& out) {
     for (int pin = 0; pin < host.numOutputs(); ++pin) {
         out << "  " << std::right << std::setw(2) << pin << "  ";
         if (const auto properties = host.outputProperties(pin))
-            out << std::left << std::setw(14)
-                << quoted(properties->label, sizeof properties->label) << " "
-                << pinFlagNames(properties->flags) << "\n";
+            out << std::left << std::setw(14) << quoted(properties->label, sizeof properties->label)
+                << " " << pinFlagNames(properties->flags) << "\n";
         else
             out << "(no properties)\n";
     }

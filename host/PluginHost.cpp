@@ -52,7 +52,8 @@ std::string hex32(std::uint32_t value) {
 void copyHostString(void* ptr, const char* text) {
     if (ptr == nullptr)
         return;
-    const std::size_t length = std::min<std::size_t>(std::strlen(text), vst::kVstMaxVendorStrLen - 1);
+    const std::size_t length =
+        std::min<std::size_t>(std::strlen(text), vst::kVstMaxVendorStrLen - 1);
     std::memcpy(ptr, text, length);
     static_cast<char*>(ptr)[length] = '\0';
 }
@@ -61,8 +62,8 @@ void copyHostString(void* ptr, const char* text) {
 
 std::map<std::string, vst::VstIntPtr, std::less<>> HostOptions::defaultCanDoAnswers() {
     return {
-        {"sendVstEvents", 1},       {"sendVstMidiEvent", 1},   {"sendVstTimeInfo", 1},
-        {"receiveVstEvents", -1},   {"receiveVstMidiEvent", -1}, {"openFileSelector", -1},
+        {"sendVstEvents", 1},      {"sendVstMidiEvent", 1},     {"sendVstTimeInfo", 1},
+        {"receiveVstEvents", -1},  {"receiveVstMidiEvent", -1}, {"openFileSelector", -1},
         {"closeFileSelector", -1},
     };
 }
@@ -83,8 +84,8 @@ LoadResult PluginHost::load(const std::string& path, HostOptions options) {
     void* library = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* reason = dlerror();
-        return failure(LoadError::NotLoadable, "cannot load \"" + path +
-                                                   "\": " + (reason ? reason : "unknown reason"));
+        return failure(LoadError::NotLoadable,
+                       "cannot load \"" + path + "\": " + (reason ? reason : "unknown reason"));
     }
     void* symbol = dlsym(library, "VSTPluginMain");
     if (symbol == nullptr)
@@ -115,16 +116,15 @@ LoadResult PluginHost::create(vst::PluginEntryProc entry, void* library, HostOpt
     if (effect == nullptr) {
         if (library != nullptr)
             dlclose(library);
-        return failure(LoadError::EntryReturnedNull, "the entry point of " + name +
-                                                         " returned no plug-in");
+        return failure(LoadError::EntryReturnedNull,
+                       "the entry point of " + name + " returned no plug-in");
     }
     if (effect->magic != vst::kEffectMagic) {
         // Not a plug-in record: touch nothing in it, not even effClose.
         if (library != nullptr)
             dlclose(library);
-        return failure(LoadError::BadMagic,
-                       name + " returned a record with the bad magic number " +
-                           hex32(static_cast<std::uint32_t>(effect->magic)));
+        return failure(LoadError::BadMagic, name + " returned a record with the bad magic number " +
+                                                hex32(static_cast<std::uint32_t>(effect->magic)));
     }
     host->effect_ = effect;
     host->library_ = library;
@@ -135,7 +135,9 @@ LoadResult PluginHost::create(vst::PluginEntryProc entry, void* library, HostOpt
     return result;
 }
 
-PluginHost::~PluginHost() { close(); }
+PluginHost::~PluginHost() {
+    close();
+}
 
 void PluginHost::close() {
     if (effect_ != nullptr) {
@@ -199,8 +201,8 @@ void PluginHost::setBlockSize(int frames) {
 
 // --- Dispatcher helpers ---------------------------------------------------------------------
 
-vst::VstIntPtr PluginHost::dispatch(vst::VstInt32 opcode, vst::VstInt32 index,
-                                    vst::VstIntPtr value, void* ptr, float opt) {
+vst::VstIntPtr PluginHost::dispatch(vst::VstInt32 opcode, vst::VstInt32 index, vst::VstIntPtr value,
+                                    void* ptr, float opt) {
     return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
 }
 
@@ -210,19 +212,33 @@ std::string PluginHost::readString(vst::VstInt32 opcode, int index) {
     return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
-std::string PluginHost::effectName() { return readString(vst::effGetEffectName, 0); }
-std::string PluginHost::vendorString() { return readString(vst::effGetVendorString, 0); }
-std::string PluginHost::productString() { return readString(vst::effGetProductString, 0); }
-vst::VstIntPtr PluginHost::vendorVersion() { return dispatch(vst::effGetVendorVersion); }
-vst::VstIntPtr PluginHost::vstVersion() { return dispatch(vst::effGetVstVersion); }
-vst::VstIntPtr PluginHost::category() { return dispatch(vst::effGetPlugCategory); }
+std::string PluginHost::effectName() {
+    return readString(vst::effGetEffectName, 0);
+}
+std::string PluginHost::vendorString() {
+    return readString(vst::effGetVendorString, 0);
+}
+std::string PluginHost::productString() {
+    return readString(vst::effGetProductString, 0);
+}
+vst::VstIntPtr PluginHost::vendorVersion() {
+    return dispatch(vst::effGetVendorVersion);
+}
+vst::VstIntPtr PluginHost::vstVersion() {
+    return dispatch(vst::effGetVstVersion);
+}
+vst::VstIntPtr PluginHost::category() {
+    return dispatch(vst::effGetPlugCategory);
+}
 
 vst::VstIntPtr PluginHost::canDo(const std::string& capability) {
     std::string text = capability; // the plug-in gets a writable, terminated copy
     return dispatch(vst::effCanDo, 0, 0, text.data());
 }
 
-std::string PluginHost::parameterName(int index) { return readString(vst::effGetParamName, index); }
+std::string PluginHost::parameterName(int index) {
+    return readString(vst::effGetParamName, index);
+}
 std::string PluginHost::parameterLabel(int index) {
     return readString(vst::effGetParamLabel, index);
 }
@@ -234,11 +250,19 @@ void PluginHost::setParameter(int index, float value) {
     effect_->setParameter(effect_, index, value);
 }
 
-float PluginHost::getParameter(int index) { return effect_->getParameter(effect_, index); }
+float PluginHost::getParameter(int index) {
+    return effect_->getParameter(effect_, index);
+}
 
-void PluginHost::setProgram(int program) { dispatch(vst::effSetProgram, 0, program); }
-int PluginHost::program() { return static_cast<int>(dispatch(vst::effGetProgram)); }
-std::string PluginHost::programName() { return readString(vst::effGetProgramName, 0); }
+void PluginHost::setProgram(int program) {
+    dispatch(vst::effSetProgram, 0, program);
+}
+int PluginHost::program() {
+    return static_cast<int>(dispatch(vst::effGetProgram));
+}
+std::string PluginHost::programName() {
+    return readString(vst::effGetProgramName, 0);
+}
 
 std::optional<vst::VstPinProperties> PluginHost::outputProperties(int pin) {
     vst::VstPinProperties properties{};
@@ -266,8 +290,8 @@ std::vector<std::uint8_t> PluginHost::getChunk(bool programOnly) {
 vst::VstIntPtr PluginHost::setChunk(std::span<const std::uint8_t> data, bool programOnly) {
     // The plug-in gets its own host-owned copy that lives only for the call, as in real hosts.
     std::vector<std::uint8_t> copy(data.begin(), data.end());
-    return dispatch(vst::effSetChunk, programOnly ? 1 : 0,
-                    static_cast<vst::VstIntPtr>(copy.size()), copy.empty() ? nullptr : copy.data());
+    return dispatch(vst::effSetChunk, programOnly ? 1 : 0, static_cast<vst::VstIntPtr>(copy.size()),
+                    copy.empty() ? nullptr : copy.data());
 }
 
 // --- MIDI and processing ----------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "Transport.h"
 #include "plugin/VstInterface.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,17 +31,17 @@ enum class LoadError {
 // The host's configuration. Everything here can also be changed after loading.
 struct HostOptions {
     double sampleRate = 44100.0;
-    int blockSize = 256;                // announced maximum block size
+    int blockSize = 256;                 // announced maximum block size
     vst::VstIntPtr versionAnswer = 2400; // answer to audioMasterVersion (0 emulates an old host)
     // Answers to audioMasterCanDo; strings not listed get unknownCanDoAnswer.
     std::map<std::string, vst::VstIntPtr, std::less<>> canDoAnswers = defaultCanDoAnswers();
     vst::VstIntPtr unknownCanDoAnswer = 0;
-    bool accumulate = false;     // call `process` instead of `processReplacing`
-    bool aliasOutputs = false;   // hand every output pointer the same buffer
-    float prefill = 0.0f;        // value written into every output buffer before each block
+    bool accumulate = false;          // call `process` instead of `processReplacing`
+    bool aliasOutputs = false;        // hand every output pointer the same buffer
+    float prefill = 0.0f;             // value written into every output buffer before each block
     bool sendEmptyEventLists = false; // call effProcessEvents also for blocks without events
-    bool recordCalls = true;     // keep the log of every host callback
-    Transport::Quirks timeQuirks; // applied at every time request
+    bool recordCalls = true;          // keep the log of every host callback
+    Transport::Quirks timeQuirks;     // applied at every time request
 
     static std::map<std::string, vst::VstIntPtr, std::less<>> defaultCanDoAnswers();
 };
@@ -171,12 +172,14 @@ public:
     std::size_t countCalls(vst::VstInt32 opcode) const;
     void clearCalls();
     std::vector<Automation> automations() const;
-    int wantMidiCount() const { return wantMidiCount_; }
+    int wantMidiCount() const { return wantMidiCount_.load(); }
 
 private:
     PluginHost(HostOptions options);
     static LoadResult create(vst::PluginEntryProc entry, void* library, HostOptions options,
                              const std::string& name);
+    // Any thread the plug-in calls from (loading, UI or audio). Finds the host through resvd1, or
+    // the thread's loading host while the entry point runs; takes the call-log lock only.
     static vst::VstIntPtr hostCallback(vst::AEffect* effect, vst::VstInt32 opcode,
                                        vst::VstInt32 index, vst::VstIntPtr value, void* ptr,
                                        float opt);
@@ -208,7 +211,7 @@ private:
     mutable std::mutex logMutex_;
     std::vector<HostCall> calls_;
     std::vector<Automation> automations_;
-    int wantMidiCount_ = 0;
+    std::atomic<int> wantMidiCount_{0};
 };
 
 } // namespace vorpalix::host

@@ -16,7 +16,9 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 ProgressBar::ProgressBar(std::FILE* stream, bool enabled)
     : stream_(stream), enabled_(enabled && stream != nullptr), started_(Clock::now()) {}
 
-ProgressBar::~ProgressBar() { finish(); }
+ProgressBar::~ProgressBar() {
+    finish();
+}
 
 bool ProgressBar::isTerminal(std::FILE* stream) {
     return stream != nullptr && isatty(fileno(stream)) == 1;

@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
         std::cout << renderHelpText();
         return 0;
     }
-    const std::string plugin = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
+    const std::string plugin =
+        options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
     if (options.info) {
         if (!printPluginInfo(plugin, std::cout, error))
             return fail(error, kExitFailure);
@@ -58,8 +59,7 @@ int main(int argc, char** argv) {
     }
 
     WavWriter::removeTemporariesOnSignals();
-    std::FILE* progress =
-        !options.quiet && ProgressBar::isTerminal(stderr) ? stderr : nullptr;
+    std::FILE* progress = !options.quiet && ProgressBar::isTerminal(stderr) ? stderr : nullptr;
     if (!renderToFiles(options, plugin, progress, error))
         return fail(error, kExitFailure);
     return 0;

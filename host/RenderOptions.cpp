@@ -65,7 +65,8 @@ CommandLine renderCommandLine(RenderOptions& o) {
     line.add({"--help", "-h", Arity::None, "", "show this help and exit",
               [&o](std::string_view, std::string&) { return o.help = true; }});
     line.add({"--info", "", Arity::Optional, "PLUGIN.so",
-              "print the plug-in's identity, pins, parameters and capabilities and exit",
+              "print the plug-in's identity, pins, parameters and capabilities\n"
+              "and exit",
               [&o](std::string_view value, std::string&) {
                   o.info = true;
                   if (!value.empty())
@@ -87,8 +88,8 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   return readLength(value, "--seconds", o.seconds, error);
               }});
     line.add({"--bars", "", Arity::Required, "B",
-              "render B bars of 4/4 at the tempo (default " + numberText(RenderOptions::kDefaultBars) +
-                  ")",
+              "render B bars of 4/4 at the tempo (default " +
+                  numberText(RenderOptions::kDefaultBars) + ")",
               [&o](std::string_view value, std::string& error) {
                   return readLength(value, "--bars", o.bars, error);
               }});
@@ -103,8 +104,7 @@ CommandLine renderCommandLine(RenderOptions& o) {
               "frames per processing call, 1 to " + std::to_string(RenderOptions::kMaxBlock) +
                   " (default 256)",
               [&o](std::string_view value, std::string& error) {
-                  return readInt(value, "--block", 1, RenderOptions::kMaxBlock, o.blockSize,
-                                 error);
+                  return readInt(value, "--block", 1, RenderOptions::kMaxBlock, o.blockSize, error);
               }});
     line.add({"--tempo", "", Arity::Required, "BPM",
               "host tempo, " + numberText(RenderOptions::kMinTempo) + " to " +
@@ -127,10 +127,12 @@ CommandLine renderCommandLine(RenderOptions& o) {
               "use the accumulating process call instead of processReplacing",
               [&o](std::string_view, std::string&) { return o.accumulate = true; }});
     line.add({"--all", "", Arity::None, "",
-              "write every output into the -o file (default: the master pair, outputs 0-1)",
+              "write every output into the -o file\n"
+              "(default: the master pair, outputs 0-1)",
               [&o](std::string_view, std::string&) { return o.allOutputs = true; }});
     line.add({"--stems", "", Arity::Required, "DIR",
-              "write one file per output into DIR, named after pin and label (02-VRPLX_1.wav)",
+              "write one file per output into DIR, named after pin and label\n"
+              "(02-VRPLX_1.wav)",
               [&o](std::string_view value, std::string& error) {
                   if (value.empty()) {
                       error = "--stems needs a folder";
@@ -140,8 +142,9 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   return true;
               }});
     line.add({"--event", "", Arity::Required, "TIME:KIND:A:B",
-              "send a MIDI event; TIME in seconds (1.5s), samples (100smp) or beats (2b), KIND "
-              "note-on, note-off or cc",
+              "send a MIDI event on channel 1; TIME in seconds (1.5s),\n"
+              "samples (100smp) or beats (2b); KIND note-on, note-off or cc;\n"
+              "A, B the data bytes 0..127 (1.5s:note-on:60:100)",
               [&o](std::string_view value, std::string& error) {
                   auto event = parseEventSpec(value, error);
                   if (!event)
@@ -150,7 +153,8 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   return true;
               }});
     line.add({"--events", "", Arity::Required, "FILE",
-              "send the MIDI events listed in FILE, one per line, '#' starts a comment",
+              "send the MIDI events listed in FILE, one per line;\n"
+              "'#' starts a comment",
               [&o](std::string_view value, std::string& error) {
                   return readEventFile(std::string(value), o.events, error);
               }});

@@ -90,6 +90,17 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
         }
     }
 
+    // A WAV file counts its data bytes in 32 bits; refuse a render that would not fit.
+    const std::int64_t total = options.lengthInFrames();
+    constexpr std::int64_t kMaxWavDataBytes = 0xFFFFFFFFLL - 1024;
+    for (const auto& file : files) {
+        const auto bytes = total * static_cast<std::int64_t>(file.channels.size()) * 4;
+        if (bytes > kMaxWavDataBytes) {
+            error = "the render is too long for a WAV file (4 GiB at most)";
+            return false;
+        }
+    }
+
     // Every file is opened (as a temporary) before the plug-in runs, so that a bad target is
     // reported at once.
     std::size_t fileIndex = 0;
@@ -106,8 +117,8 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
         const int pin = files[fileIndex].channels.front();
         const auto properties = host.outputProperties(pin);
         const std::string label =
-            properties ? std::string(properties->label, strnlen(properties->label,
-                                                                sizeof properties->label))
+            properties ? std::string(properties->label,
+                                     strnlen(properties->label, sizeof properties->label))
                        : std::string();
         const auto path = std::filesystem::path(options.stemsFolder) / stemFileName(pin, label);
         files[fileIndex].writer = std::make_unique<WavWriter>();
@@ -125,12 +136,12 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
     for (const auto& event : options.events)
         host.scheduleMidi(event.sampleTime(options.sampleRate, options.tempo), event.message);
 
-    const std::int64_t total = options.lengthInFrames();
     ProgressBar progress(progressStream, progressStream != nullptr);
     std::vector<float> interleaved;
     std::int64_t done = 0;
     while (done < total) {
-        const int frames = static_cast<int>(std::min<std::int64_t>(options.blockSize, total - done));
+        const int frames =
+            static_cast<int>(std::min<std::int64_t>(options.blockSize, total - done));
         host.processBlock(frames);
         for (auto& file : files) {
             const std::size_t width = file.channels.size();

@@ -20,7 +20,9 @@ void Transport::setTempo(double bpm) {
     }
 }
 
-void Transport::setPlaying(bool playing) { playing_ = playing; }
+void Transport::setPlaying(bool playing) {
+    playing_ = playing;
+}
 
 void Transport::setTimeSignature(int numerator, int denominator) {
     if (numerator > 0 && denominator > 0) {

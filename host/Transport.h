@@ -13,10 +13,10 @@ class Transport {
 public:
     // How the time request is answered. Real hosts differ; these switches emulate the odd ones.
     struct Quirks {
-        bool answerNull = false;  // answer 0 instead of a record
-        bool omitTempo = false;   // never set kVstTempoValid
-        bool omitPpq = false;     // never set kVstPpqPosValid (nor bars)
-        bool ignoreMask = false;  // fill every group whatever the request asked for
+        bool answerNull = false; // answer 0 instead of a record
+        bool omitTempo = false;  // never set kVstTempoValid
+        bool omitPpq = false;    // never set kVstPpqPosValid (nor bars)
+        bool ignoreMask = false; // fill every group whatever the request asked for
     };
 
     void setSampleRate(double rate);

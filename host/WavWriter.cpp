@@ -55,7 +55,9 @@ void WavWriter::removeTemporariesOnSignals() {
         signal(signalNumber, removeTemporariesAndExit);
 }
 
-WavWriter::~WavWriter() { abandon(); }
+WavWriter::~WavWriter() {
+    abandon();
+}
 
 bool WavWriter::open(const std::string& path, int channels, int sampleRate) {
     abandon();

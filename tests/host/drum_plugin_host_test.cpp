@@ -100,14 +100,30 @@ TEST_F(DrumPluginAsSeenByHost, NameQueriesWriteNoMoreThanNineBytesAndNothingOutO
 
 TEST_F(DrumPluginAsSeenByHost, AnswersCapabilityQueriesExactly) {
     const std::pair<const char*, int> answers[] = {
-        {"sendVstEvents", -1},      {"sendVstMidiEvent", -1},      {"sendVstTimeInfo", -1},
-        {"receiveVstEvents", 1},    {"receiveVstMidiEvent", 1},    {"receiveVstTimeInfo", 1},
-        {"offline", 0},             {"plugAsChannelInsert", 0},    {"plugAsSend", 0},
-        {"mixDryWet", 0},           {"noRealTime", 0},             {"multipass", 0},
-        {"metapass", 0},            {"1in1out", 0},                {"2in2out", 0},
-        {"8in8out", 0},             {"midiProgramNames", -1},      {"conformsToWindowRules", 0},
-        {"bypass", -1},             {"receiveVstMidiEvents", 0},   {"ReceiveVstEvents", 0},
-        {"receiveVstEvents ", 0},   {"", 0},                       {"hasCockosExtensions", 0},
+        {"sendVstEvents", -1},
+        {"sendVstMidiEvent", -1},
+        {"sendVstTimeInfo", -1},
+        {"receiveVstEvents", 1},
+        {"receiveVstMidiEvent", 1},
+        {"receiveVstTimeInfo", 1},
+        {"offline", 0},
+        {"plugAsChannelInsert", 0},
+        {"plugAsSend", 0},
+        {"mixDryWet", 0},
+        {"noRealTime", 0},
+        {"multipass", 0},
+        {"metapass", 0},
+        {"1in1out", 0},
+        {"2in2out", 0},
+        {"8in8out", 0},
+        {"midiProgramNames", -1},
+        {"conformsToWindowRules", 0},
+        {"bypass", -1},
+        {"receiveVstMidiEvents", 0},
+        {"ReceiveVstEvents", 0},
+        {"receiveVstEvents ", 0},
+        {"", 0},
+        {"hasCockosExtensions", 0},
     };
     for (const auto& [query, expected] : answers)
         EXPECT_EQ(host().canDo(query), expected) << '"' << query << '"';

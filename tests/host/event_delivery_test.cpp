@@ -38,7 +38,7 @@ std::map<int, Arrival> arrivals(const FakePlugin& plugin) {
         const int frames = plugin.blocks.at(list.beforeBlock).frames;
         for (const auto& event : list.events)
             found[static_cast<unsigned char>(event.midiData[1])] = {start, frames,
-                                                                      event.deltaFrames};
+                                                                    event.deltaFrames};
     }
     return found;
 }

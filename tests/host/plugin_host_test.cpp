@@ -238,8 +238,7 @@ TEST(PluginHostCallbacks, HostIdentityAndVersionAreAnswered) {
     EXPECT_GT(std::strlen(product), 0u);
     EXPECT_LT(std::strlen(product), 64u);
     EXPECT_EQ(plugin->host(&plugin->effect, vst::audioMasterVersion, 0, 0, nullptr, 0.f), 2400);
-    EXPECT_EQ(plugin->host(&plugin->effect, vst::audioMasterGetVendorString, 0, 0, nullptr, 0.f),
-              1)
+    EXPECT_EQ(plugin->host(&plugin->effect, vst::audioMasterGetVendorString, 0, 0, nullptr, 0.f), 1)
         << "a null buffer is survived";
 }
 
@@ -247,9 +246,9 @@ TEST(PluginHostCallbacks, ProcessLevelTellsProcessingFromOtherCalls) {
     LoadResult result = loadFake();
     ASSERT_TRUE(result);
     FakePlugin* plugin = FakePlugin::last();
-    EXPECT_EQ(plugin->host(&plugin->effect, vst::audioMasterGetCurrentProcessLevel, 0, 0, nullptr,
-                           0.f),
-              1);
+    EXPECT_EQ(
+        plugin->host(&plugin->effect, vst::audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.f),
+        1);
 }
 
 TEST(PluginHostCallbacks, CallLogCanBeSwitchedOffButAutomationIsStillKept) {

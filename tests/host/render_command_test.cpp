@@ -73,8 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingRun{"UnparsableSeconds", {"--seconds", "two", "-o", "out.wav"}},
         FailingRun{"UnparsableTempo", {"--tempo", "120bpm", "-o", "out.wav"}},
         FailingRun{"MissingValue", {"-o", "out.wav", "--rate"}},
-        FailingRun{"StrayArgument", {"out.wav"}},
-        FailingRun{"NoOutput", {"--seconds", "1"}},
+        FailingRun{"StrayArgument", {"out.wav"}}, FailingRun{"NoOutput", {"--seconds", "1"}},
         FailingRun{"MissingPlugin", {"--plugin", "/nonexistent/vorpalix.so", "-o", "out.wav"}},
         FailingRun{"UnloadablePlugin", {"--plugin", "notalib.so", "-o", "out.wav"}},
         FailingRun{"LibraryWithoutEntryPoint", {"--plugin", "@NOENTRY", "-o", "out.wav"}},
@@ -83,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingRun{"BadEvent", {"--event", "1s:note-on:60", "-o", "out.wav"}},
         FailingRun{"BadEventFile", {"--events", "bad-events.txt", "-o", "out.wav"}},
         FailingRun{"MissingEventFile", {"--events", "none.txt", "-o", "out.wav"}},
+        FailingRun{"TooLongForAWavFile", {"--seconds", "40000", "-o", "out.wav"}},
         FailingRun{"OutputInMissingFolder", {"--seconds", "0.1", "-o", "nowhere/out.wav"}},
         FailingRun{"StemsIntoAFile", {"--seconds", "0.1", "--stems", "bad-events.txt"}},
         FailingRun{"AllWithoutOutputFile", {"--all", "--stems", "stems"}}),
@@ -102,8 +102,8 @@ TEST(RenderCommand, FailedFinalRenameLeavesNoTemporaryBehind) {
 TEST(RenderCommand, FailedRenderKeepsAnEarlierFileUntouched) {
     TempFolder folder;
     const std::string old = folder.write("out.wav", "previous content");
-    const ProcessResult result = runProcess(
-        kRender, {"--plugin", "/nonexistent.so", "-o", old}, folder.path().string());
+    const ProcessResult result =
+        runProcess(kRender, {"--plugin", "/nonexistent.so", "-o", old}, folder.path().string());
     expectOneLineFailure(result);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.wav"});
     EXPECT_EQ(std::filesystem::file_size(old), std::string("previous content").size());
@@ -113,9 +113,9 @@ TEST(RenderCommand, HelpDocumentsEveryOption) {
     const ProcessResult result = runProcess(kRender, {"--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.err.empty());
-    for (const char* option : {"--info", "-o", "--seconds", "--bars", "--rate", "--block",
-                               "--tempo", "--accumulate", "--all", "--stems", "--plugin",
-                               "--quiet", "--help", "--event", "--events"})
+    for (const char* option :
+         {"--info", "-o", "--seconds", "--bars", "--rate", "--block", "--tempo", "--accumulate",
+          "--all", "--stems", "--plugin", "--quiet", "--help", "--event", "--events"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
 }
 
@@ -137,9 +137,9 @@ TEST(RenderCommand, MasterPairIsWrittenAsTwoChannelFloatWav) {
 
 TEST(RenderCommand, BarsFollowTheTempo) {
     TempFolder folder;
-    const ProcessResult result = runProcess(
-        kRender, {"--bars", "1", "--tempo", "150", "--quiet", "-o", "out.wav"},
-        folder.path().string());
+    const ProcessResult result =
+        runProcess(kRender, {"--bars", "1", "--tempo", "150", "--quiet", "-o", "out.wav"},
+                   folder.path().string());
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto wav = readWav(folder.file("out.wav"));
     ASSERT_TRUE(wav);

@@ -48,8 +48,8 @@ TEST(RenderOptions, LengthComesFromSecondsOrFromBarsAtTheTempo) {
 TEST(RenderOptions, ValuesMayFollowAnEqualsSign) {
     RenderOptions options;
     std::string error;
-    ASSERT_TRUE(parse({"--rate=96000", "--block=64", "--output=b.wav", "--stems=dir"}, options,
-                      error))
+    ASSERT_TRUE(
+        parse({"--rate=96000", "--block=64", "--output=b.wav", "--stems=dir"}, options, error))
         << error;
     EXPECT_EQ(options.sampleRate, 96000);
     EXPECT_EQ(options.blockSize, 64);
@@ -257,21 +257,19 @@ INSTANTIATE_TEST_SUITE_P(MalformedInput, EventSpecRejects,
                                            "1.5smp:note-on:60:100", "1e13s:note-on:60:100",
                                            "nans:note-on:1:1", "1s:note-on:128:1",
                                            "1s:note-on:-1:1", "1s:note-on:60:1000",
-                                           "1s:note-on:6 0:1", "1s:NOTE-ON:60:1",
-                                           "1s:pitch:60:1", "1s:note-on::1", "1s::60:1",
-                                           "1 s:note-on:60:1",
+                                           "1s:note-on:6 0:1", "1s:NOTE-ON:60:1", "1s:pitch:60:1",
+                                           "1s:note-on::1", "1s::60:1", "1 s:note-on:60:1",
                                            "99999999999999999999999999999999999999999999999999"
                                            "99999999999999999999999999999999999999999999999999"
                                            "s:note-on:60:100"));
 
 TEST(EventFile, CommentsBlankLinesAndWindowsLineEndsAreSkipped) {
     testing::TempFolder folder;
-    const std::string path = folder.write("events.txt",
-                                          "# a drum fill\n"
-                                          "\n"
-                                          "0s:note-on:36:100   # kick\r\n"
-                                          "   2b:note-on:38:90\n"
-                                          "100smp:cc:7:20");
+    const std::string path = folder.write("events.txt", "# a drum fill\n"
+                                                        "\n"
+                                                        "0s:note-on:36:100   # kick\r\n"
+                                                        "   2b:note-on:38:90\n"
+                                                        "100smp:cc:7:20");
     std::vector<EventSpec> events;
     std::string error;
     ASSERT_TRUE(readEventFile(path, events, error)) << error;
@@ -297,7 +295,9 @@ TEST(EventFile, MissingFileFolderAndBinaryJunkAreErrors) {
     std::string error;
     EXPECT_FALSE(readEventFile(folder.file("absent.txt"), events, error));
     EXPECT_FALSE(readEventFile(folder.path().string(), events, error));
-    const std::string junk = folder.write("junk.bin", std::string("\x7f" "ELF\0\0\x01\x02", 8));
+    const std::string junk = folder.write("junk.bin", std::string("\x7f"
+                                                                  "ELF\0\0\x01\x02",
+                                                                  8));
     EXPECT_FALSE(readEventFile(junk, events, error));
     EXPECT_EQ(error.find('\n'), std::string::npos);
     EXPECT_TRUE(events.empty());

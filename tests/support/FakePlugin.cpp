@@ -13,14 +13,26 @@ thread_local std::vector<vst::VstInt32> tClosedOpcodes;
 thread_local bool tClosedWhileResumed = false;
 std::atomic<int> gAlive{0};
 
-void copyText(void* ptr, const char* text) { std::strcpy(static_cast<char*>(ptr), text); }
+void copyText(void* ptr, const char* text) {
+    std::strcpy(static_cast<char*>(ptr), text);
+}
 } // namespace
 
-FakePluginConfig& FakePlugin::nextConfig() { return tNextConfig; }
-FakePlugin* FakePlugin::last() { return tLast; }
-int FakePlugin::alive() { return gAlive.load(); }
-const std::vector<vst::VstInt32>& FakePlugin::closedOpcodes() { return tClosedOpcodes; }
-bool FakePlugin::closedWhileResumed() { return tClosedWhileResumed; }
+FakePluginConfig& FakePlugin::nextConfig() {
+    return tNextConfig;
+}
+FakePlugin* FakePlugin::last() {
+    return tLast;
+}
+int FakePlugin::alive() {
+    return gAlive.load();
+}
+const std::vector<vst::VstInt32>& FakePlugin::closedOpcodes() {
+    return tClosedOpcodes;
+}
+bool FakePlugin::closedWhileResumed() {
+    return tClosedWhileResumed;
+}
 
 float FakePlugin::signal(int channel, long long frame) {
     return static_cast<float>(channel + 1) + static_cast<float>(frame) / 1000.0f;

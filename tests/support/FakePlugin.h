@@ -16,8 +16,8 @@ struct FakePluginConfig {
     int numParams = 4;
     vst::VstInt32 flags = vst::effFlagsCanReplacing | vst::effFlagsIsSynth;
     vst::VstInt32 magic = vst::kEffectMagic;
-    bool returnNull = false;           // the entry point gives no plug-in
-    bool giveUpWithoutVersion = true;  // like real plug-ins: null when audioMasterVersion is 0
+    bool returnNull = false;          // the entry point gives no plug-in
+    bool giveUpWithoutVersion = true; // like real plug-ins: null when audioMasterVersion is 0
     // Run inside the entry point after the version query and before the AEffect is returned.
     std::function<void(vst::HostCallback)> duringEntry;
 };
@@ -62,7 +62,7 @@ public:
     vst::HostCallback host = nullptr;
     // Answers the host gave during the entry point.
     vst::VstIntPtr versionAnswer = 0;
-    std::vector<vst::VstInt32> opcodes;         // every dispatcher opcode, in order
+    std::vector<vst::VstInt32> opcodes;    // every dispatcher opcode, in order
     std::vector<FakeEventList> eventLists; // one per effProcessEvents
     std::vector<FakeBlock> blocks;
     float sampleRate = 0.0f;

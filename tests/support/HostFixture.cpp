@@ -15,7 +15,9 @@ void HostFixture::SetUp() {
     ASSERT_NE(host_, nullptr) << "the plug-in at " << VORPALIX_PLUGIN_PATH << " did not load";
 }
 
-void HostFixture::TearDown() { host_.reset(); }
+void HostFixture::TearDown() {
+    host_.reset();
+}
 
 const host::ChannelBuffers& HostFixture::render(std::int64_t frames, int block) {
     rendered_ = host_->render(frames, block);

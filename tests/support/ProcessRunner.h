@@ -6,10 +6,10 @@
 namespace vorpalix::testing {
 
 struct ProcessResult {
-    int exitCode = -1;   // exit status, or -1 when the process was killed by a signal
-    int signal = 0;      // the terminating signal, 0 if it exited
-    std::string out;     // everything written to standard output
-    std::string err;     // everything written to standard error
+    int exitCode = -1; // exit status, or -1 when the process was killed by a signal
+    int signal = 0;    // the terminating signal, 0 if it exited
+    std::string out;   // everything written to standard output
+    std::string err;   // everything written to standard error
 };
 
 // Runs `program` with `args` (without argv[0]) and collects its output. Standard input is

@@ -8,7 +8,8 @@
 namespace vorpalix::testing {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorpalix-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "vorpalix-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr)
         path_ = pattern;
 }
