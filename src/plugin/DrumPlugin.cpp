@@ -109,6 +109,9 @@ void DrumPlugin::setParameter(vst::VstInt32 index, float value) {
         engineDirty_[index / 64].fetch_or(std::uint64_t{1} << (index % 64),
                                           std::memory_order_release);
     }
+
+    // The sequencer's parameter hook: 75..85 are the randomizer thresholds.
+    sequencer_->parameterChanged(index, value);
 }
 
 float DrumPlugin::getParameter(vst::VstInt32 index) {
