@@ -460,6 +460,14 @@ TEST(PluginHostLifecycle, DispatcherHelpersReadStringsPinsAndChunks) {
     ASSERT_EQ(chunk.size(), expected.size() + 1);
     EXPECT_EQ(std::string(chunk.begin(), chunk.end() - 1), expected);
     EXPECT_TRUE(host.getChunk(true).empty()) << "size 0 means no chunk";
+
+    const std::vector<std::uint8_t> state = {1, 2, 0, 255, 7};
+    EXPECT_EQ(host.setChunk(state, true), 1);
+    EXPECT_EQ(FakePlugin::last()->receivedChunkIndex, 1);
+    EXPECT_EQ(FakePlugin::last()->receivedChunk,
+              std::vector<unsigned char>(state.begin(), state.end()));
+    EXPECT_EQ(host.setChunk(state), 1);
+    EXPECT_EQ(FakePlugin::last()->receivedChunkIndex, 0);
 }
 
 TEST(PluginHostLifecycle, SampleRateChangeReachesPluginTransportAndCallbacks) {

@@ -151,6 +151,12 @@ vst::VstIntPtr FakePlugin::dispatcher(vst::AEffect* effect, vst::VstInt32 opcode
         *static_cast<const void**>(ptr) = kChunk;
         return index == 0 ? static_cast<vst::VstIntPtr>(sizeof kChunk) : 0;
     }
+    case vst::effSetChunk: {
+        const auto* bytes = static_cast<const unsigned char*>(ptr);
+        plugin->receivedChunk.assign(bytes, bytes + value);
+        plugin->receivedChunkIndex = index;
+        return 1;
+    }
     default:
         return 0;
     }

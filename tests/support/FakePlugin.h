@@ -70,6 +70,8 @@ public:
     bool resumed = false;
     long long framesDone = 0;
     std::vector<float> parameters;
+    std::vector<unsigned char> receivedChunk; // the bytes of the last effSetChunk
+    vst::VstIntPtr receivedChunkIndex = -1;
 
 private:
     explicit FakePlugin(const FakePluginConfig& config, vst::HostCallback host);
