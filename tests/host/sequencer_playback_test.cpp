@@ -223,26 +223,20 @@ TEST(SequencerPlayback, FreeModeFirmKeyStartsAndTheSoftKeysReleaseStops) {
     EXPECT_EQ(frames[5], -1); // due at 27562
 }
 
-TEST(SequencerPlayback, UnusableHostTemposKeepTheSequencerStillAndTheOutputFinite) {
+TEST(SequencerPlayback, AHostWithoutTempoKeepsTheExternalClockStillAndTheOutputFinite) {
+    // (Tempo 0, negative and not-a-number tempos, which this host cannot report, are covered
+    // by the sequencer's own tests.)
     SequencerSettings settings;
     settings.sync = "external";
-    for (int variant = 0; variant < 2; ++variant) {
-        auto h = sequencerHost({{0, rotationPattern()}}, settings);
-        ASSERT_NE(h, nullptr);
-        if (variant == 0) {
-            h->transport().setTempo(0.0);
-        } else {
-            host::Transport::Quirks quirks;
-            quirks.omitTempo = true; // a host that never reports a tempo
-            h->transport().setQuirks(quirks);
-        }
-        h->transport().setPlaying(true);
-        h->scheduleMidi(10, MidiMessage::noteOn(0, 0, 100));
-        const auto out = h->render(44100, 256);
-        for (const auto& c : out) {
-            EXPECT_TRUE(allFinite(c));
-            EXPECT_EQ(peakMagnitude(c), 0.0f) << "variant " << variant;
-        }
+    auto h = sequencerHost({{0, rotationPattern()}}, settings);
+    ASSERT_NE(h, nullptr);
+    h->options().timeQuirks.omitTempo = true;
+    h->transport().setPlaying(true);
+    h->scheduleMidi(10, MidiMessage::noteOn(0, 0, 100));
+    const auto out = h->render(44100, 256);
+    for (const auto& c : out) {
+        EXPECT_TRUE(allFinite(c));
+        EXPECT_EQ(peakMagnitude(c), 0.0f);
     }
 }
 
