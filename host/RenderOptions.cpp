@@ -141,6 +141,27 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   o.stemsFolder = value;
                   return true;
               }});
+    line.add({"--state", "", Arity::Required, "FILE",
+              "start from a saved state: a VorpalixBank document, as the\n"
+              "plug-in hands it to hosts (applied before rendering)",
+              [&o](std::string_view value, std::string& error) {
+                  if (value.empty()) {
+                      error = "--state needs a file";
+                      return false;
+                  }
+                  o.statePath = value;
+                  return true;
+              }});
+    line.add({"--save-state", "", Arity::Required, "FILE",
+              "write the plug-in's state to FILE after rendering",
+              [&o](std::string_view value, std::string& error) {
+                  if (value.empty()) {
+                      error = "--save-state needs a file";
+                      return false;
+                  }
+                  o.saveStatePath = value;
+                  return true;
+              }});
     line.add({"--event", "", Arity::Required, "TIME:KIND:A:B",
               "send a MIDI event on channel 1; TIME in seconds (1.5s),\n"
               "samples (100smp) or beats (2b); KIND note-on, note-off or cc;\n"

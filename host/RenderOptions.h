@@ -16,11 +16,13 @@ struct RenderOptions {
     bool help = false;
     bool info = false;
     bool quiet = false;
-    bool accumulate = false; // render with `process` instead of `processReplacing`
-    bool allOutputs = false; // -o gets every output instead of the master pair
-    std::string pluginPath;  // empty: vorpalix.so beside the executable
-    std::string outputPath;  // -o
-    std::string stemsFolder; // --stems
+    bool accumulate = false;   // render with `process` instead of `processReplacing`
+    bool allOutputs = false;   // -o gets every output instead of the master pair
+    std::string pluginPath;    // empty: vorpalix.so beside the executable
+    std::string outputPath;    // -o
+    std::string stemsFolder;   // --stems
+    std::string statePath;     // --state: a VorpalixBank document applied before rendering
+    std::string saveStatePath; // --save-state: where the state is written after rendering
     std::optional<double> seconds;
     std::optional<double> bars;
     int sampleRate = 44100;

@@ -6,9 +6,17 @@
 #include "WavWriter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace vorpalix::host {
 
@@ -53,8 +61,66 @@ std::string stemFileName(int pin, const std::string& label) {
     return name + cleaned + ".wav";
 }
 
+// Reads a whole file; false when it cannot be read.
+static bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Writes bytes to path through a temporary file in the same folder and a rename, so the target
+// holds either its old content or all of the new one.
+static bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                           std::string& error) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temporary = (folder / ".vorpalix-state-XXXXXX").string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        error = "cannot write " + path;
+        return false;
+    }
+    bool ok = fchmod(fd, 0644) == 0;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        error = "cannot write " + path;
+    }
+    return ok;
+}
+
 bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
                    std::FILE* progressStream, std::string& error) {
+    // A state to start from is read before anything is created, so a bad file is reported at
+    // once.
+    std::vector<std::uint8_t> state;
+    if (!options.statePath.empty()) {
+        if (!readWholeFile(options.statePath, state)) {
+            error = "cannot read the state file " + options.statePath;
+            return false;
+        }
+        const std::string_view text(reinterpret_cast<const char*>(state.data()), state.size());
+        if (text.find("<VorpalixBank") == std::string_view::npos) {
+            error = options.statePath + " is not a Vorpalix state (no VorpalixBank element)";
+            return false;
+        }
+    }
+
     HostOptions hostOptions;
     hostOptions.sampleRate = options.sampleRate;
     hostOptions.blockSize = options.blockSize;
@@ -129,6 +195,9 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
     }
 
     host.start();
+    if (!state.empty()) {
+        host.setChunk(state);
+    }
     Transport& transport = host.transport();
     transport.setTempo(options.tempo);
     transport.locate(0.0);
@@ -161,6 +230,16 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
         progress.update(static_cast<double>(done) / static_cast<double>(total));
     }
     progress.finish();
+    if (!options.saveStatePath.empty()) {
+        const std::vector<std::uint8_t> saved = host.getChunk();
+        if (saved.empty()) {
+            error = "the plug-in handed out no state";
+            return false;
+        }
+        if (!writeWholeFile(options.saveStatePath, saved, error)) {
+            return false;
+        }
+    }
     host.close();
 
     for (auto& file : files) {
