@@ -65,11 +65,11 @@ const vst::VstTimeInfo* Transport::answer(vst::VstInt32 requestMask) {
 
     const double ppq = ppqPosition();
     if ((mask & vst::kVstPpqPosValid) && !quirks_.omitPpq) {
-        info_.ppqPos = ppq;
+        info_.ppqPos = quirks_.reportedPpq.value_or(ppq);
         flags |= vst::kVstPpqPosValid;
     }
     if ((mask & vst::kVstTempoValid) && !quirks_.omitTempo) {
-        info_.tempo = tempo_;
+        info_.tempo = quirks_.reportedTempo.value_or(tempo_);
         flags |= vst::kVstTempoValid;
     }
     if ((mask & vst::kVstBarsValid) && !quirks_.omitPpq) {

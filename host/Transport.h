@@ -3,6 +3,7 @@
 #include "plugin/VstInterface.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace vorpalix::host {
 
@@ -17,6 +18,10 @@ public:
         bool omitTempo = false;  // never set kVstTempoValid
         bool omitPpq = false;    // never set kVstPpqPosValid (nor bars)
         bool ignoreMask = false; // fill every group whatever the request asked for
+        // Report these values instead of the real ones (0, negative, NaN or infinite allowed), to
+        // see how a plug-in copes with nonsense; positions still move at the real tempo.
+        std::optional<double> reportedTempo;
+        std::optional<double> reportedPpq;
     };
 
     void setSampleRate(double rate);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace vorpalix::host {
 namespace {
 
@@ -189,6 +191,20 @@ TEST(Transport, QuirksLeaveOutWhatOddHostsLeaveOut) {
 
     transport.setQuirks({.answerNull = true});
     EXPECT_EQ(transport.answer(kBlockRequest), nullptr);
+}
+
+TEST(Transport, ReportedValuesReplaceTheRealOnesButTheClockRunsOn) {
+    Transport transport;
+    transport.setPlaying(true);
+    transport.setQuirks({.reportedTempo = -1.0, .reportedPpq = std::nan("")});
+    const vst::VstTimeInfo* odd = transport.answer(kBlockRequest);
+    EXPECT_DOUBLE_EQ(odd->tempo, -1.0);
+    EXPECT_TRUE(std::isnan(odd->ppqPos));
+    EXPECT_TRUE(odd->flags & vst::kVstTempoValid);
+    transport.advance(22050);
+    EXPECT_DOUBLE_EQ(transport.ppqPosition(), 1.0) << "the real position follows 120 BPM";
+    transport.setQuirks({});
+    EXPECT_DOUBLE_EQ(transport.answer(kBlockRequest)->ppqPos, 1.0);
 }
 
 TEST(Transport, NonsenseSettingsAreIgnored) {
