@@ -167,7 +167,7 @@ CommandLine renderCommandLine(RenderOptions& o) {
               "samples (100smp) or beats (2b); KIND note-on, note-off or cc;\n"
               "A, B the data bytes 0..127 (1.5s:note-on:60:100)",
               [&o](std::string_view value, std::string& error) {
-                  auto event = parseEventSpec(value, error);
+                  auto event = parseTimedEvent(value, error);
                   if (!event)
                       return false;
                   o.events.push_back(*event);

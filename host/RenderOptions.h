@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "EventSpec.h"
+#include "TimedEvent.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,7 +28,7 @@ struct RenderOptions {
     int sampleRate = 44100;
     int blockSize = 256;
     double tempo = 120.0;
-    std::vector<EventSpec> events;
+    std::vector<TimedEvent> events;
 
     static constexpr double kDefaultBars = 4.0;
     static constexpr int kMinRate = 1000;

@@ -1,7 +1,7 @@
-// The vorpalix-render command line and event specs, read in-process.
+// The vorpalix-render command line and timed events, read in-process.
 
 #include "CommandLine.h"
-#include "EventSpec.h"
+#include "TimedEvent.h"
 #include "NumberParsing.h"
 #include "RenderOptions.h"
 #include "support/TempFolder.h"
@@ -206,31 +206,31 @@ TEST(CommandLine, HandlerErrorsStopParsing) {
     EXPECT_EQ(calls, 2);
 }
 
-// --- Event specs --------------------------------------------------------------------------------
+// --- Timed events --------------------------------------------------------------------------------
 
-TEST(EventSpec, TimesInSecondsSamplesAndBeatsBecomeFrames) {
+TEST(TimedEvent, TimesInSecondsSamplesAndBeatsBecomeFrames) {
     std::string error;
-    const auto seconds = parseEventSpec("1.5s:note-on:60:100", error);
+    const auto seconds = parseTimedEvent("1.5s:note-on:60:100", error);
     ASSERT_TRUE(seconds) << error;
     EXPECT_EQ(seconds->sampleTime(44100.0, 120.0), 66150);
     EXPECT_EQ(seconds->sampleTime(48000.0, 90.0), 72000);
 
-    const auto samples = parseEventSpec("100smp:note-off:60:0", error);
+    const auto samples = parseTimedEvent("100smp:note-off:60:0", error);
     ASSERT_TRUE(samples) << error;
     EXPECT_EQ(samples->sampleTime(44100.0, 120.0), 100);
     EXPECT_EQ(samples->sampleTime(96000.0, 60.0), 100);
 
-    const auto beats = parseEventSpec("2b:cc:7:64", error);
+    const auto beats = parseTimedEvent("2b:cc:7:64", error);
     ASSERT_TRUE(beats) << error;
     EXPECT_EQ(beats->sampleTime(44100.0, 120.0), 44100); // 2 beats of 0.5 s
     EXPECT_EQ(beats->sampleTime(48000.0, 90.0), 64000);  // 2 beats of 2/3 s
 }
 
-TEST(EventSpec, KindsMapToStatusBytesOnChannelOne) {
+TEST(TimedEvent, KindsMapToStatusBytesOnChannelOne) {
     std::string error;
-    const auto on = parseEventSpec("0s:note-on:36:127", error);
-    const auto off = parseEventSpec("0s:note-off:36:0", error);
-    const auto cc = parseEventSpec("0s:cc:123:0", error);
+    const auto on = parseTimedEvent("0s:note-on:36:127", error);
+    const auto off = parseTimedEvent("0s:note-off:36:0", error);
+    const auto cc = parseTimedEvent("0s:cc:123:0", error);
     ASSERT_TRUE(on && off && cc);
     EXPECT_EQ(on->message.status, 0x90);
     EXPECT_EQ(on->message.data1, 36);
@@ -240,17 +240,17 @@ TEST(EventSpec, KindsMapToStatusBytesOnChannelOne) {
     EXPECT_EQ(cc->message.data1, 123);
 }
 
-class EventSpecRejects : public ::testing::TestWithParam<const char*> {};
+class TimedEventRejects : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(EventSpecRejects, MalformedSpec) {
+TEST_P(TimedEventRejects, MalformedEvent) {
     std::string error;
-    EXPECT_FALSE(parseEventSpec(GetParam(), error));
+    EXPECT_FALSE(parseTimedEvent(GetParam(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error.find('\n'), std::string::npos);
     EXPECT_LT(error.size(), 200u);
 }
 
-INSTANTIATE_TEST_SUITE_P(MalformedInput, EventSpecRejects,
+INSTANTIATE_TEST_SUITE_P(MalformedInput, TimedEventRejects,
                          ::testing::Values("", "1s", "1s:note-on:60", "1s:note-on:60:100:5",
                                            "1.5:note-on:60:100", "1x:note-on:60:100",
                                            "s:note-on:60:100", "-1s:note-on:60:100",
@@ -270,19 +270,19 @@ TEST(EventFile, CommentsBlankLinesAndWindowsLineEndsAreSkipped) {
                                                         "0s:note-on:36:100   # kick\r\n"
                                                         "   2b:note-on:38:90\n"
                                                         "100smp:cc:7:20");
-    std::vector<EventSpec> events;
+    std::vector<TimedEvent> events;
     std::string error;
     ASSERT_TRUE(readEventFile(path, events, error)) << error;
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].message.data1, 36);
-    EXPECT_EQ(events[1].unit, EventSpec::Unit::Beats);
+    EXPECT_EQ(events[1].unit, TimedEvent::Unit::Beats);
     EXPECT_EQ(events[2].sampleTime(44100.0, 120.0), 100);
 }
 
 TEST(EventFile, BadLineIsReportedWithItsNumberAndNothingIsAdded) {
     testing::TempFolder folder;
     const std::string path = folder.write("events.txt", "0s:note-on:36:100\n# fine\n1s:boom:1:1\n");
-    std::vector<EventSpec> events;
+    std::vector<TimedEvent> events;
     std::string error;
     EXPECT_FALSE(readEventFile(path, events, error));
     EXPECT_NE(error.find(path + ":3:"), std::string::npos) << error;
@@ -291,7 +291,7 @@ TEST(EventFile, BadLineIsReportedWithItsNumberAndNothingIsAdded) {
 
 TEST(EventFile, MissingFileFolderAndBinaryJunkAreErrors) {
     testing::TempFolder folder;
-    std::vector<EventSpec> events;
+    std::vector<TimedEvent> events;
     std::string error;
     EXPECT_FALSE(readEventFile(folder.file("absent.txt"), events, error));
     EXPECT_FALSE(readEventFile(folder.path().string(), events, error));
@@ -305,7 +305,7 @@ TEST(EventFile, MissingFileFolderAndBinaryJunkAreErrors) {
 
 TEST(EventFile, EmptyFileAddsNothing) {
     testing::TempFolder folder;
-    std::vector<EventSpec> events;
+    std::vector<TimedEvent> events;
     std::string error;
     EXPECT_TRUE(readEventFile(folder.write("empty.txt", ""), events, error));
     EXPECT_TRUE(events.empty());

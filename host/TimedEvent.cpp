@@ -1,4 +1,4 @@
-#include "EventSpec.h"
+#include "TimedEvent.h"
 
 #include "NumberParsing.h"
 
@@ -43,7 +43,7 @@ std::string_view trim(std::string_view text) {
 
 } // namespace
 
-std::int64_t EventSpec::sampleTime(double sampleRate, double tempo) const {
+std::int64_t TimedEvent::sampleTime(double sampleRate, double tempo) const {
     double frames = 0.0;
     switch (unit) {
     case Unit::Seconds:
@@ -59,7 +59,7 @@ std::int64_t EventSpec::sampleTime(double sampleRate, double tempo) const {
     return static_cast<std::int64_t>(std::llround(frames));
 }
 
-std::optional<EventSpec> parseEventSpec(std::string_view text, std::string& error) {
+std::optional<TimedEvent> parseTimedEvent(std::string_view text, std::string& error) {
     // Messages quote the event, shortened so that a runaway line still gives one short line.
     constexpr std::size_t kQuoteLimit = 60;
     std::string shown(text.substr(0, kQuoteLimit));
@@ -74,17 +74,17 @@ std::optional<EventSpec> parseEventSpec(std::string_view text, std::string& erro
         return std::nullopt;
     }
 
-    EventSpec event;
+    TimedEvent event;
     std::string_view time = fields[0];
     std::string_view number;
     if (time.ends_with("smp")) {
-        event.unit = EventSpec::Unit::Samples;
+        event.unit = TimedEvent::Unit::Samples;
         number = time.substr(0, time.size() - 3);
     } else if (time.ends_with("s")) {
-        event.unit = EventSpec::Unit::Seconds;
+        event.unit = TimedEvent::Unit::Seconds;
         number = time.substr(0, time.size() - 1);
     } else if (time.ends_with("b")) {
-        event.unit = EventSpec::Unit::Beats;
+        event.unit = TimedEvent::Unit::Beats;
         number = time.substr(0, time.size() - 1);
     } else {
         error = "event " + quoted + ": the time needs a unit (s, smp or b)";
@@ -95,7 +95,7 @@ std::optional<EventSpec> parseEventSpec(std::string_view text, std::string& erro
         error = "event " + quoted + ": bad time";
         return std::nullopt;
     }
-    if (event.unit == EventSpec::Unit::Samples && event.time != std::floor(event.time)) {
+    if (event.unit == TimedEvent::Unit::Samples && event.time != std::floor(event.time)) {
         error = "event " + quoted + ": a sample time must be a whole number";
         return std::nullopt;
     }
@@ -120,7 +120,7 @@ std::optional<EventSpec> parseEventSpec(std::string_view text, std::string& erro
     return event;
 }
 
-bool readEventFile(const std::string& path, std::vector<EventSpec>& events, std::string& error) {
+bool readEventFile(const std::string& path, std::vector<TimedEvent>& events, std::string& error) {
     std::error_code ec;
     std::ifstream file;
     if (std::filesystem::is_regular_file(path, ec))
@@ -129,7 +129,7 @@ bool readEventFile(const std::string& path, std::vector<EventSpec>& events, std:
         error = "cannot read event file \"" + path + "\"";
         return false;
     }
-    std::vector<EventSpec> read;
+    std::vector<TimedEvent> read;
     std::string line;
     int lineNumber = 0;
     while (std::getline(file, line)) {
@@ -142,7 +142,7 @@ bool readEventFile(const std::string& path, std::vector<EventSpec>& events, std:
         if (content.empty())
             continue;
         std::string message;
-        auto event = parseEventSpec(content, message);
+        auto event = parseTimedEvent(content, message);
         if (!event) {
             error = path + ":" + std::to_string(lineNumber) + ": " + message;
             return false;
