@@ -240,5 +240,38 @@ TEST(SequencerPlayback, AHostWithoutTempoKeepsTheExternalClockStillAndTheOutputF
     }
 }
 
+TEST(SequencerPlayback, AHostStartingItsTransportHearsTheFirstFactoryPattern) {
+    auto h = loadVorpalix(); // the embedded defaults: external sync, chain mode, range 0..0
+    ASSERT_NE(h, nullptr);
+    h->transport().setTempo(120.0);
+    h->transport().setPlaying(true);
+    const auto out = h->render(4 * 22050, 512);
+    // "120 Night Drive": bass drum on every beat, clap on beats 2 and 4.
+    EXPECT_EQ(onsets(out[static_cast<std::size_t>(channelOf(kBD))]),
+              (std::vector<std::int64_t>{0, 22050, 44100, 66150}));
+    EXPECT_EQ(onsets(out[static_cast<std::size_t>(channelOf(kHC))]),
+              (std::vector<std::int64_t>{22050, 66150}));
+}
+
+TEST(SequencerPlayback, PatternTotalAccentCountsFromItsFirstStepWithTheAttributeStore) {
+    // One accented, totally accented bass drum hit; the pattern's total accent 1.0 against 0.0.
+    float peaks[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        TestPattern p;
+        p.rows[kBD] = "O...............";
+        p.rows[kTA] = "O...............";
+        p.totalAccent = i == 0 ? 0.0f : 1.0f;
+        SequencerSettings settings;
+        settings.attributeStore = true;
+        auto h = sequencerHost({{0, p}}, settings);
+        ASSERT_NE(h, nullptr);
+        h->scheduleRawMidi(0, MidiMessage::noteOn(0, 0, 100));
+        const auto out = h->render(5000, 5000);
+        peaks[i] = peakMagnitude(out[static_cast<std::size_t>(channelOf(kBD))]);
+    }
+    // Velocities 0.378 + 0.252 and 0.378 + 0.252 + 0.252: the louder one is clearly louder.
+    EXPECT_GT(peaks[1], peaks[0] * 1.1f);
+}
+
 } // namespace
 } // namespace vorpalix::testing::seq
