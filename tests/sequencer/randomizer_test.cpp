@@ -390,6 +390,32 @@ TEST_F(RandomizerTest, LeavingKeepsExactlyTheStepsBelowTheirThreshold) {
     EXPECT_GT(cleared, 0);
 }
 
+TEST_F(RandomizerTest, AStepWhoseValueEqualsTheThresholdIsNeitherHeardNorKept) {
+    randomizer.setRandomizerMode(true, 5);
+    randomizer.seedGenerator(8);
+    randomizer.randomizeNew();
+    int step = 0;
+    while (step < 12 && !pattern(5).step(0, step).note) {
+        ++step;
+    }
+    ASSERT_LT(step, 12);
+    const float value = sequencer.randomValue(0, step);
+    sequencer.parameterChanged(75, value);
+
+    sequencer.setChainFlag(false);
+    sequencer.startNote(5);
+    for (int i = 0; i < step; ++i) {
+        sequencer.advanceNote();
+    }
+    sink.hits.clear();
+    sequencer.triggerNote(false);
+    for (const Hit& h : sink.hits) {
+        EXPECT_NE(h.instrument, 0);
+    }
+    randomizer.setRandomizerMode(false, 5);
+    EXPECT_EQ(pattern(5).step(0, step), StepFlags{});
+}
+
 TEST_F(RandomizerTest, UndoAfterThreeGenerationsRestoresTheStepsFromBeforeTheMode) {
     const Pattern before = pattern(5);
     randomizer.setRandomizerMode(true, 5);
