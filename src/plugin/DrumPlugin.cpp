@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dsp/DrumEngine.h"
+#include "editor/PanelEditor.h"
 #include "plugin/ModulePath.h"
 #include "presets/PresetBank.h"
 #include "sequencer/PatternSequencer.h"
@@ -47,6 +48,9 @@ DrumPlugin::DrumPlugin(vst::HostCallback host)
     effect_.flags |= vst::effFlagsProgramChunks | vst::effFlagsIsSynth | vst::effFlagsCanReplacing;
     effect_.numInputs = 0;
     effect_.uniqueID = kUniqueId;
+
+    // The editor object exists from here on; its window is made only when the host opens it.
+    editor_ = std::make_unique<PanelEditor>(*this);
 
     applyEmbeddedSettings();
     applyUserSettingsFile();
@@ -112,6 +116,10 @@ void DrumPlugin::setParameter(vst::VstInt32 index, float value) {
 
     // The sequencer's parameter hook: 75..85 are the randomizer thresholds.
     sequencer_->parameterChanged(index, value);
+
+    if (editor_) {
+        editor_->parameterChanged(index);
+    }
 }
 
 float DrumPlugin::getParameter(vst::VstInt32 index) {

@@ -17,6 +17,7 @@ namespace vorpalix {
 class DrumEngine;
 class PatternEditing;
 class PatternSequencer;
+class PanelEditor;
 class PresetBank;
 
 // Sequencer modes and sync sources.
@@ -109,6 +110,7 @@ public:
     DrumEngine& engine() { return *engine_; }
     PatternSequencer& sequencer() { return *sequencer_; }
     PresetBank& presets() { return *presets_; }
+    PanelEditor& editor() { return *editor_; }
     const std::string& pluginDirectory() const { return pluginDirectory_; }
 
     // Applies the settings document embedded in the module; then the user file beside it.
@@ -160,6 +162,8 @@ private:
     std::unique_ptr<DrumEngine> engine_;
     std::unique_ptr<PatternSequencer> sequencer_;
     std::unique_ptr<PresetBank> presets_;
+    // Created after the parts it edits and destroyed before them.
+    std::unique_ptr<PanelEditor> editor_;
 
     // Current parameter values: knobs 0..47 and mix/mode values 48..85.
     std::array<std::atomic<float>, kNumHostParameters> values_{};

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "editor/PanelEditor.h"
 #include "plugin/DrumPlugin.h"
 #include "state/Chunk.h"
 
@@ -30,8 +31,9 @@ vst::VstInt32 DrumPlugin::setChunk(void* data, vst::VstInt32 size, bool isPreset
         applyChunk(*this, std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(data),
                                                         static_cast<std::size_t>(size)));
     }
-    // The editor refreshes its displays here once it exists. The knobs are sent again in any
-    // case, so the voices receive the restored (or kept) sound.
+    // The panel shows the restored state, and the knobs are sent again in any case, so the
+    // voices receive the restored (or kept) sound.
+    editor_->refreshDisplays();
     setProgram(0);
     return 1;
 }

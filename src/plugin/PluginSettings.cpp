@@ -2,6 +2,7 @@
 // "Vorpalix.ini.xml" beside the module.
 
 #include "dsp/Instruments.h"
+#include "editor/PanelEditor.h"
 #include "plugin/DrumPlugin.h"
 #include "presets/PresetBank.h"
 #include "resources/EmbeddedResources.h"
@@ -43,6 +44,8 @@ void DrumPlugin::applySettingsDocument(const xmlNode* root, bool embedded) {
             parameters_.loadParameterTable(child);
         } else if (isElement(child, "MidiCCMap")) {
             controllers_.readMidiCCMap(child, parameters_);
+        } else if (isElement(child, "GUI") && editor_) {
+            editor_->setPanelDescription(child);
         }
     }
     for (int i = kNumKnobs; i < kNumHostParameters; ++i) {
