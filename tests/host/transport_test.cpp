@@ -169,27 +169,33 @@ TEST(Transport, ChangedFlagMarksStartsStopsAndJumpsOnly) {
     EXPECT_FALSE(stopped->flags & vst::kVstTransportPlaying);
 }
 
+Transport::Quirks quirkWith(bool Transport::Quirks::*flag) {
+    Transport::Quirks quirks;
+    quirks.*flag = true;
+    return quirks;
+}
+
 TEST(Transport, QuirksLeaveOutWhatOddHostsLeaveOut) {
     Transport transport;
     transport.setPlaying(true);
-    transport.setQuirks({.omitTempo = true});
+    transport.setQuirks(quirkWith(&Transport::Quirks::omitTempo));
     const vst::VstTimeInfo* noTempo = transport.answer(kBlockRequest);
     EXPECT_FALSE(noTempo->flags & vst::kVstTempoValid);
     EXPECT_TRUE(noTempo->flags & vst::kVstPpqPosValid);
 
-    transport.setQuirks({.omitPpq = true});
+    transport.setQuirks(quirkWith(&Transport::Quirks::omitPpq));
     const vst::VstTimeInfo* noPpq = transport.answer(kBlockRequest | vst::kVstBarsValid);
     EXPECT_FALSE(noPpq->flags & vst::kVstPpqPosValid);
     EXPECT_FALSE(noPpq->flags & vst::kVstBarsValid);
     EXPECT_TRUE(noPpq->flags & vst::kVstTempoValid);
 
-    transport.setQuirks({.ignoreMask = true});
+    transport.setQuirks(quirkWith(&Transport::Quirks::ignoreMask));
     const vst::VstTimeInfo* all = transport.answer(0);
     EXPECT_TRUE(all->flags & vst::kVstPpqPosValid);
     EXPECT_TRUE(all->flags & vst::kVstTempoValid);
     EXPECT_TRUE(all->flags & vst::kVstTimeSigValid);
 
-    transport.setQuirks({.answerNull = true});
+    transport.setQuirks(quirkWith(&Transport::Quirks::answerNull));
     EXPECT_EQ(transport.answer(kBlockRequest), nullptr);
 }
 
