@@ -32,6 +32,7 @@ constexpr double kClickCutPhase = 2.35619455575943; // 3 pi / 4
 } // namespace
 
 BassDrumVoice::BassDrumVoice() {
+    LookupTables::build();
     setTune(0.5);
     setPitch(0.5);
     setAttack(0.25);

@@ -38,8 +38,8 @@ DrumEngine::DrumEngine()
         mute_[i] = false;
         solo_[i] = false;
     }
-    // Build the shared tables now, never on the audio thread.
-    LookupTables::instance();
+    // The shared tables are normally filled at load time; make sure, never on the audio thread.
+    LookupTables::build();
     setSampleRate(44100.0f);
 }
 

@@ -26,6 +26,7 @@ double knobValue(double x) {
 } // namespace
 
 RimShotVoice::RimShotVoice() {
+    LookupTables::build();
     for (int i = 0; i < 3; ++i) {
         stages_[i].q = kStageOutputGains[i];
     }

@@ -69,6 +69,7 @@ SampleVoice::SampleVoice(std::string_view resourceName)
 
 SampleVoice::SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes)
     : kind_(kind), outputScale_(outputScaleFor(kind)) {
+    LookupTables::build();
     // Bytes are unsigned offset binary: 128 is silence.
     samples_.reserve(bytes.size());
     for (const std::uint8_t b : bytes) {

@@ -31,6 +31,7 @@ constexpr double kTriangleScale = 4.141592741012573;
 } // namespace
 
 SnareDrumVoice::SnareDrumVoice() {
+    LookupTables::build();
     setTune(0.5);
     setTone(0.25);
     setTuneDepth(0.5);

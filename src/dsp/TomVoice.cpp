@@ -33,6 +33,7 @@ constexpr double kHeldPhase125 = 3.9269909262657166; // 1.25 pi
 } // namespace
 
 TomVoice::TomVoice(const Tuning &tuning) {
+    LookupTables::build();
     osc_[0].f = tuning.f1;
     osc_[1].f = tuning.f2;
     osc_[2].f = tuning.f3;
