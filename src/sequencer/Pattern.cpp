@@ -68,9 +68,13 @@ int codeOfCharacter(char c) {
     }
 }
 
-Pattern::Pattern() { resetPattern(); }
+Pattern::Pattern() {
+    resetPattern();
+}
 
-Pattern::Pattern(const Pattern& other) { *this = other; }
+Pattern::Pattern(const Pattern& other) {
+    *this = other;
+}
 
 Pattern& Pattern::operator=(const Pattern& other) {
     if (this == &other) {
@@ -135,15 +139,17 @@ void Pattern::clearSteps() {
     }
 }
 
-double Pattern::stepLength() const { return (4.0 / stepsPerBeat()) * 0.25; }
+double Pattern::stepLength() const {
+    return (4.0 / stepsPerBeat()) * 0.25;
+}
 
 void Pattern::setLength(int length) {
     length_.store(length >= 1 && length <= kPatternSteps ? length : kDefaultLength, kRelaxed);
 }
 
 void Pattern::setStepsPerBeat(int stepsPerBeat) {
-    const bool valid = stepsPerBeat == 3 || stepsPerBeat == 4 || stepsPerBeat == 6 ||
-                       stepsPerBeat == 8;
+    const bool valid =
+        stepsPerBeat == 3 || stepsPerBeat == 4 || stepsPerBeat == 6 || stepsPerBeat == 8;
     stepsPerBeat_.store(valid ? stepsPerBeat : kDefaultStepsPerBeat, kRelaxed);
 }
 
@@ -151,7 +157,9 @@ void Pattern::setShuffle(float value) {
     shuffle_.store(clampAmount(value, kDefaultShuffle), kRelaxed);
 }
 
-void Pattern::setFlam(float value) { flam_.store(clampAmount(value, kDefaultFlam), kRelaxed); }
+void Pattern::setFlam(float value) {
+    flam_.store(clampAmount(value, kDefaultFlam), kRelaxed);
+}
 
 void Pattern::setTotalAccent(float value) {
     totalAccent_.store(clampAmount(value, kDefaultTotalAccent), kRelaxed);
@@ -207,16 +215,16 @@ bool readPatternElement(Pattern& pattern, const xmlNode* element) {
         read.setName(*name);
     }
     for (const xmlNode* child : elementChildren(element)) {
-        const auto it = std::find(kPatternRowNames.begin(), kPatternRowNames.end(),
-                                  elementName(child));
+        const auto it =
+            std::find(kPatternRowNames.begin(), kPatternRowNames.end(), elementName(child));
         if (it == kPatternRowNames.end()) {
             continue;
         }
         const int row = static_cast<int>(it - kPatternRowNames.begin());
         xmlChar* content = xmlNodeGetContent(child);
-        const std::string_view text =
-            content != nullptr ? std::string_view(reinterpret_cast<const char*>(content))
-                               : std::string_view();
+        const std::string_view text = content != nullptr
+                                          ? std::string_view(reinterpret_cast<const char*>(content))
+                                          : std::string_view();
         // A repeated row element is applied over the first; steps after a short text stay as
         // they are.
         const int count = static_cast<int>(std::min<std::size_t>(text.size(), kPatternSteps));

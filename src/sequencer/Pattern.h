@@ -19,9 +19,9 @@ typedef struct _xmlNode xmlNode;
 
 namespace vorpalix {
 
-constexpr int kPatternRows = 12;     // BD .. RD, then TA
-constexpr int kPatternSteps = 16;    // steps stored per row
-constexpr int kTotalAccentRow = 11;  // the TA row
+constexpr int kPatternRows = 12;    // BD .. RD, then TA
+constexpr int kPatternSteps = 16;   // steps stored per row
+constexpr int kTotalAccentRow = 11; // the TA row
 constexpr std::size_t kPatternNameLength = 18;
 
 // Row names as the Pattern element spells them, in row order.
@@ -40,8 +40,9 @@ struct StepFlags {
     bool flam = false;
     bool accent = false;
 
-    int code() const { return (note ? kStepNote : 0) | (flam ? kStepFlam : 0) |
-                              (accent ? kStepAccent : 0); }
+    int code() const {
+        return (note ? kStepNote : 0) | (flam ? kStepFlam : 0) | (accent ? kStepAccent : 0);
+    }
     static StepFlags fromCode(int code) {
         return {(code & kStepNote) != 0, (code & kStepFlam) != 0, (code & kStepAccent) != 0};
     }

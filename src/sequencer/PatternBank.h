@@ -13,7 +13,9 @@ namespace vorpalix {
 constexpr int kPatternCount = 96;
 constexpr int kPatternsPerGroup = 12;
 
-constexpr bool isValidPattern(int index) { return index >= 0 && index < kPatternCount; }
+constexpr bool isValidPattern(int index) {
+    return index >= 0 && index < kPatternCount;
+}
 
 class PatternBank {
 public:
@@ -24,7 +26,9 @@ public:
 
     // Any thread. index must lie in 0..95 (see isValidPattern).
     Pattern& operator[](int index) { return patterns_[static_cast<std::size_t>(index)]; }
-    const Pattern& operator[](int index) const { return patterns_[static_cast<std::size_t>(index)]; }
+    const Pattern& operator[](int index) const {
+        return patterns_[static_cast<std::size_t>(index)];
+    }
 
     // UI thread. Resets all 96 patterns.
     void resetAll();

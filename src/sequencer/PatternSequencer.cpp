@@ -84,7 +84,9 @@ void tick(std::int64_t& countdown) {
     }
 }
 
-bool sameGroup(int a, int b) { return a / kPatternsPerGroup == b / kPatternsPerGroup; }
+bool sameGroup(int a, int b) {
+    return a / kPatternsPerGroup == b / kPatternsPerGroup;
+}
 
 } // namespace
 
@@ -100,7 +102,9 @@ PatternSequencer::~PatternSequencer() = default;
 
 // --- Block routine ------------------------------------------------------------------------------
 
-void PatternSequencer::beginBlock() { refreshStepLengths(); }
+void PatternSequencer::beginBlock() {
+    refreshStepLengths();
+}
 
 void PatternSequencer::startBlock() {
     // Latch the requested controls; a mode change ends the key tracking of the old mode.
@@ -424,7 +428,9 @@ void PatternSequencer::stopPlayers() {
     noteStep_.store(-1, kRelaxed);
 }
 
-bool PatternSequencer::isChainRunning() const { return chainPattern() != -1 && chainStep() != -1; }
+bool PatternSequencer::isChainRunning() const {
+    return chainPattern() != -1 && chainStep() != -1;
+}
 
 void PatternSequencer::advanceChain() {
     const int pattern = chainPattern();
@@ -543,9 +549,13 @@ bool PatternSequencer::isPlaying() const {
     return notePattern() != -1 && noteStep() != -1;
 }
 
-int PatternSequencer::playingPattern() const { return chainFlag() ? chainPattern() : notePattern(); }
+int PatternSequencer::playingPattern() const {
+    return chainFlag() ? chainPattern() : notePattern();
+}
 
-int PatternSequencer::playingStep() const { return chainFlag() ? chainStep() : noteStep(); }
+int PatternSequencer::playingStep() const {
+    return chainFlag() ? chainStep() : noteStep();
+}
 
 int PatternSequencer::currentPattern() const {
     if (chainFlag()) {
@@ -583,7 +593,7 @@ float PatternSequencer::randomizerThreshold(int instrument) const {
 void PatternSequencer::setRandomValue(int instrument, int step, float value) {
     if (instrument >= 0 && instrument < 11 && step >= 0 && step < kPatternSteps) {
         randomValues_[static_cast<std::size_t>(instrument * kPatternSteps + step)].store(value,
-                                                                                      kRelaxed);
+                                                                                         kRelaxed);
     }
 }
 

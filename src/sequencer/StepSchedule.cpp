@@ -15,7 +15,9 @@ constexpr double kLongestCountdown = 1.0e11;
 constexpr double kLateStepTolerance = 0.01;
 
 // E: the end of the pair that holds P (P itself when P is a pair boundary).
-double pairEnd(double position, double pair) { return std::ceil(position / pair) * pair; }
+double pairEnd(double position, double pair) {
+    return std::ceil(position / pair) * pair;
+}
 
 } // namespace
 

@@ -21,10 +21,10 @@ struct ScheduledStep {
 
 // The quantities every schedule works with.
 struct ScheduleInput {
-    double position;        // P, beats
-    double stepLength;      // L, beats
-    double shuffle;         // s, fraction of a step
-    double samplesPerBeat;  // spb, > 0
+    double position;       // P, beats
+    double stepLength;     // L, beats
+    double shuffle;        // s, fraction of a step
+    double samplesPerBeat; // spb, > 0
 };
 
 // Samples to a countdown: truncated toward zero, never negative, bounded. A step whose exact

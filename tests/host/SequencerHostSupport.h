@@ -67,10 +67,10 @@ inline std::string sequencerChunk(const std::map<int, TestPattern>& patterns,
             continue;
         }
         const TestPattern& p = it->second;
-        x += "<Pattern name=\"test\" length=\"" + std::to_string(p.length) +
-             "\" stepsPerBeat=\"" + std::to_string(p.stepsPerBeat) + "\" shuffle=\"" +
-             formatFloat(p.shuffle) + "\" flam=\"" + formatFloat(p.flam) +
-             "\" totalAccent=\"" + formatFloat(p.totalAccent) + "\">";
+        x += "<Pattern name=\"test\" length=\"" + std::to_string(p.length) + "\" stepsPerBeat=\"" +
+             std::to_string(p.stepsPerBeat) + "\" shuffle=\"" + formatFloat(p.shuffle) +
+             "\" flam=\"" + formatFloat(p.flam) + "\" totalAccent=\"" + formatFloat(p.totalAccent) +
+             "\">";
         for (const auto& [row, text] : p.rows) {
             x += std::string("<") + rowName(row) + ">" + text + "</" + rowName(row) + ">";
         }
@@ -87,11 +87,15 @@ inline void applyChunk(host::PluginHost& h, const std::string& chunk) {
 }
 
 // The Tempo knob value for a whole-number tempo of the internal clock (30..303 BPM).
-inline float tempoKnob(int bpm) { return static_cast<float>(bpm - 30) / 273.0f; }
+inline float tempoKnob(int bpm) {
+    return static_cast<float>(bpm - 30) / 273.0f;
+}
 
 // The first output channel of instrument i with the default outputs (stereo master, stereo
 // instrument pairs).
-inline int channelOf(int instrument) { return 2 + 2 * instrument; }
+inline int channelOf(int instrument) {
+    return 2 + 2 * instrument;
+}
 
 // Frames where a hit starts: a non-zero sample after at least `silence` exact zeros (or at the
 // very start).
@@ -160,7 +164,8 @@ inline TestPattern rotationPattern() {
         if (row.empty()) {
             row = std::string(16, '.');
         }
-        row[static_cast<std::size_t>(k)] = kRotation[static_cast<std::size_t>(k % 4)] == kRS ? 'O' : 'o';
+        row[static_cast<std::size_t>(k)] =
+            kRotation[static_cast<std::size_t>(k % 4)] == kRS ? 'O' : 'o';
     }
     return p;
 }

@@ -211,8 +211,8 @@ TEST(SequencerPlayback, FreeModeFirmKeyStartsAndTheSoftKeysReleaseStops) {
     settings.mode = "free";
     auto h = sequencerHost({{28, rotationPattern()}}, settings);
     ASSERT_NE(h, nullptr);
-    h->scheduleMidi(0, MidiMessage::noteOn(0, 40, 110));  // pattern 28, above the threshold
-    h->scheduleMidi(1000, MidiMessage::noteOff(0, 40, 0)); // changes nothing
+    h->scheduleMidi(0, MidiMessage::noteOn(0, 40, 110));    // pattern 28, above the threshold
+    h->scheduleMidi(1000, MidiMessage::noteOff(0, 40, 0));  // changes nothing
     h->scheduleMidi(20000, MidiMessage::noteOn(0, 41, 50)); // soft: starts nothing
     h->scheduleMidi(25000, MidiMessage::noteOff(0, 41, 0)); // its release stops pattern 28
     const auto out = h->render(2 * 44100, 512);

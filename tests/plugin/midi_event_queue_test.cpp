@@ -11,7 +11,9 @@ namespace {
 
 const std::uint8_t kNote[4] = {0x90, 60, 100, 0};
 
-std::uint8_t keyOf(const QueuedMidiEvent& e) { return e.bytes[1]; }
+std::uint8_t keyOf(const QueuedMidiEvent& e) {
+    return e.bytes[1];
+}
 
 void push(MidiEventQueue& q, std::uint8_t key, std::int32_t delta) {
     const std::uint8_t bytes[4] = {0x90, key, 100, 0};

@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kBD = 0, kSD = 1, kRS = 5, kHC = 6, kCH = 7, kOH = 8, kCR = 9, kRD = 10, kTA = 11;
 
-StepFlags flags(bool note, bool flam, bool accent) { return {note, flam, accent}; }
+StepFlags flags(bool note, bool flam, bool accent) {
+    return {note, flam, accent};
+}
 
 // Parses a one-element document and reads it into `p`; returns what the reader returned.
 bool readFromText(Pattern& p, const std::string& xml) {
@@ -347,19 +349,24 @@ TEST_F(PatternElementMalformed, EmptyElementResetsEverything) {
 
 TEST_F(PatternElementMalformed, OutOfRangeAttributesFallBackOrClamp) {
     const std::pair<std::string, int> lengths[] = {
-        {"0", 16}, {"17", 16}, {"-3", 16}, {"abc", 16}, {"", 16}, {"99999999999", 16},
-        {" 12", 12}, {"7xyz", 7}, {"1", 1}, {"16", 16}};
+        {"0", 16},           {"17", 16},  {"-3", 16},  {"abc", 16}, {"", 16},
+        {"99999999999", 16}, {" 12", 12}, {"7xyz", 7}, {"1", 1},    {"16", 16}};
     for (const auto& [text, expected] : lengths) {
         ASSERT_TRUE(readFromText(p, "<Pattern length=\"" + text + "\"/>"));
         EXPECT_EQ(p.length(), expected) << "length \"" << text << "\"";
     }
-    for (const auto& [text, expected] : {std::pair<std::string, int>{"5", 4}, {"3", 3},
-                                         {"6", 6}, {"8", 8}, {"0", 4}, {"x", 4}, {"16", 4}}) {
+    for (const auto& [text, expected] : {std::pair<std::string, int>{"5", 4},
+                                         {"3", 3},
+                                         {"6", 6},
+                                         {"8", 8},
+                                         {"0", 4},
+                                         {"x", 4},
+                                         {"16", 4}}) {
         ASSERT_TRUE(readFromText(p, "<Pattern stepsPerBeat=\"" + text + "\"/>"));
         EXPECT_EQ(p.stepsPerBeat(), expected) << "stepsPerBeat \"" << text << "\"";
     }
-    ASSERT_TRUE(readFromText(
-        p, R"(<Pattern shuffle="-0.5" flam="2" totalAccent="1e30" name=""/>)"));
+    ASSERT_TRUE(
+        readFromText(p, R"(<Pattern shuffle="-0.5" flam="2" totalAccent="1e30" name=""/>)"));
     EXPECT_EQ(p.shuffle(), 0.0f);
     EXPECT_EQ(p.flam(), 1.0f);
     EXPECT_EQ(p.totalAccent(), 1.0f);
@@ -391,8 +398,8 @@ TEST_F(PatternElementMalformed, RowsAreCutTo16AndUnknownChildrenIgnored) {
 TEST_F(PatternElementMalformed, HugeNamesAndRowsAreCut) {
     const std::string longName(100000, 'n');
     const std::string longRow(100000, 'O');
-    ASSERT_TRUE(readFromText(p, "<Pattern name=\"" + longName + "\"><HT>" + longRow +
-                                    "</HT></Pattern>"));
+    ASSERT_TRUE(
+        readFromText(p, "<Pattern name=\"" + longName + "\"><HT>" + longRow + "</HT></Pattern>"));
     EXPECT_EQ(p.name(), std::string(18, 'n'));
     EXPECT_EQ(p.formatRow(4, false), std::string(16, 'O'));
 }

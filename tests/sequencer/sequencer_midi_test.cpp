@@ -101,9 +101,9 @@ TEST(SequencerMidi, AnEventBeyondItsBlockIsHandledInTheNextBlock) {
 TEST(SequencerMidi, NegativeDeltasAreDroppedAndEqualDeltasHandledInOrder) {
     SequencerRig rig;
     rig.host.controls.mode = 0;
-    rig.midiNext(-4, kNoteOn, 30, 100);  // never handled
-    rig.midiNext(10, kNoteOn, 14, 100);  // range 2..2
-    rig.midiNext(10, kNoteOn, 17, 100);  // held with 14: range 2..5
+    rig.midiNext(-4, kNoteOn, 30, 100); // never handled
+    rig.midiNext(10, kNoteOn, 14, 100); // range 2..2
+    rig.midiNext(10, kNoteOn, 17, 100); // held with 14: range 2..5
     rig.block(64);
     EXPECT_EQ(rig.seq.rangeFrom(), 2);
     EXPECT_EQ(rig.seq.rangeTo(), 5);

@@ -66,9 +66,9 @@ TEST(SequencerTiming, FlamHitFollowsItsStepByTheFlamFraction) {
     // The plain first hit on the step, the louder one 0.252 steps later; none anywhere else.
     EXPECT_EQ(rig.framesOf(kSD, 'p'),
               (std::vector<std::int64_t>{frameAtBeat(0.0), frameAtBeat(1.0), frameAtBeat(3.0)}));
-    EXPECT_EQ(rig.framesOf(kSD, 'a'),
-              (std::vector<std::int64_t>{frameAtBeat(0.063), frameAtBeat(1.063),
-                                         frameAtBeat(3.063)}));
+    EXPECT_EQ(
+        rig.framesOf(kSD, 'a'),
+        (std::vector<std::int64_t>{frameAtBeat(0.063), frameAtBeat(1.063), frameAtBeat(3.063)}));
     EXPECT_TRUE(rig.framesOf(kSD, 's').empty());
     // Plain bass drum steps get no flam hit.
     EXPECT_TRUE(rig.framesOf(kBD, 'a').empty());
@@ -177,7 +177,7 @@ TEST(SequencerTiming, AccentAndTotalAccentFlagsReachTheTriggers) {
     SequencerRig rig;
     Pattern& p = rig.seq.patterns()[0];
     setRow(p, kBD, "Oo.O");
-    setRow(p, 11, "o..o"); // TA on steps 0 and 3
+    setRow(p, 11, "o..o");                  // TA on steps 0 and 3
     p.setStep(11, 1, codeOfCharacter('x')); // flam in TA: not a total accent
     rig.host.command = kPlay;
     rig.run(4 * 5513, 4096);
@@ -258,7 +258,8 @@ TEST(SequencerTiming, SequencerOffMakesNoHitsButPositionsMove) {
     EXPECT_EQ(rig.framesOf(kBD), (std::vector<std::int64_t>{88200, 88200 + 5512}));
 }
 
-// --- Tempo 0 and other unusable tempos ------------------------------------------------------------
+// --- Tempo 0 and other unusable tempos
+// ------------------------------------------------------------
 
 TEST(SequencerTiming, UnusableHostTemposStopThePlayersWithoutDividingByZero) {
     for (double bpm : {0.0, -120.0, std::nan(""), HUGE_VAL, 1.0e300}) {

@@ -12,9 +12,9 @@
 namespace vorpalix::test::rig {
 namespace {
 
-constexpr double kPlain = 0.37795275;   // 48/127
+constexpr double kPlain = 0.37795275; // 48/127
 constexpr double kAccent = 0.252;
-constexpr double kFlamHit = 0.6299528;  // plain + accent
+constexpr double kFlamHit = 0.6299528; // plain + accent
 
 // Hands every trigger to a real engine and notes the bass drum's velocity right after it.
 class EngineSink : public StepTriggerSink {
@@ -96,9 +96,9 @@ TEST(SequencerVelocity, PlainAccentAndTotalAccentAddUp) {
 TEST(SequencerVelocity, FlamPlaysAPlainHitThenTheLouderOne) {
     const auto v = playBassDrumRow("xX..", ".O..", 1.0f, false);
     ASSERT_EQ(v.size(), 4u);
-    EXPECT_NEAR(v[0], kPlain, 1e-6);                  // step 0: first hit
-    EXPECT_NEAR(v[1], kFlamHit, 1e-6);                // step 0: flam hit
-    EXPECT_NEAR(v[2], kPlain + 1.0 * kAccent, 1e-6);  // step 1: accent ignored, TA counts
+    EXPECT_NEAR(v[0], kPlain, 1e-6);                 // step 0: first hit
+    EXPECT_NEAR(v[1], kFlamHit, 1e-6);               // step 0: flam hit
+    EXPECT_NEAR(v[2], kPlain + 1.0 * kAccent, 1e-6); // step 1: accent ignored, TA counts
     EXPECT_NEAR(v[3], kFlamHit + 1.0 * kAccent, 1e-6);
 }
 

@@ -109,10 +109,8 @@ TEST(StepSchedule, FlamHitsFollowEachStepTimeByFlamSteps) {
     // Flam 0.252 of a step after the on-beat at 0 and after the off-beat at 0.25.
     const double f = 0.252;
     EXPECT_EQ(scheduleFlam(at(0.0), f), static_cast<std::int64_t>(0.252 * 0.25 * kSpb));
-    EXPECT_EQ(scheduleFlam(at(0.1), f),
-              static_cast<std::int64_t>((0.25 + 0.063 - 0.1) * kSpb));
-    EXPECT_EQ(scheduleFlam(at(0.32), f),
-              static_cast<std::int64_t>((0.5 + 0.063 - 0.32) * kSpb));
+    EXPECT_EQ(scheduleFlam(at(0.1), f), static_cast<std::int64_t>((0.25 + 0.063 - 0.1) * kSpb));
+    EXPECT_EQ(scheduleFlam(at(0.32), f), static_cast<std::int64_t>((0.5 + 0.063 - 0.32) * kSpb));
     // With shuffle 0.8 the off-beat flam moves with its step: 0.45 + 0.063.
     EXPECT_EQ(scheduleFlam(at(0.1, 0.8), f),
               static_cast<std::int64_t>((0.45 + 0.063 - 0.1) * kSpb));
