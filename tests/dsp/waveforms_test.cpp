@@ -94,17 +94,25 @@ SpectrumSummary summarise(const std::vector<double> &s, std::size_t begin, doubl
     return {high / total, moment / total};
 }
 
-TEST(Waveforms, HaveTheirLengthsAndUseTheByteRange) {
+TEST(Waveforms, HaveTheirLengthsAndALoudBodyWithoutClipping) {
     const std::pair<const char *, std::size_t> expected[] = {
         {"ch", 8128}, {"oh", 24722}, {"cr", 32768}, {"rd", 32768}};
     for (const auto &[name, length] : expected) {
         const std::vector<double> s = samplesOf(name);
         ASSERT_EQ(s.size(), length) << name;
         double peak = 0.0;
-        for (const double v : s) {
-            peak = std::max(peak, std::fabs(v));
+        double energy = 0.0;
+        const std::size_t body = 1248; // the first 40 ms at 31200 Hz
+        for (std::size_t j = 0; j < s.size(); ++j) {
+            peak = std::max(peak, std::fabs(s[j]));
+            energy += j < body ? s[j] * s[j] : 0.0;
         }
-        EXPECT_GT(peak, 0.9) << name;                  // normalised near full scale
+        // As loud as the drums: the body sits near 0.3 RMS (a little less where peaks were
+        // rounded off).
+        EXPECT_GT(std::sqrt(energy / body), 0.25) << name;
+        EXPECT_LT(std::sqrt(energy / body), 0.31) << name;
+        EXPECT_LT(peak, 0.98) << name;                            // never at the rails
+        EXPECT_GT(peak, 0.5) << name;
         EXPECT_LT(std::fabs(s.front()), 0.05) << name; // starts from silence
     }
 }

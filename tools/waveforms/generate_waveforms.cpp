@@ -220,16 +220,35 @@ std::vector<double> decimate(const std::vector<double> &in, std::size_t length) 
     return out;
 }
 
-// Normalise to kPeak and quantise to unsigned bytes, 128 being zero.
-std::vector<std::uint8_t> quantise(const std::vector<double> &x) {
-    double peak = 0.0;
-    for (double v : x) {
-        peak = std::max(peak, std::fabs(v));
+// Level and quantise to unsigned bytes, 128 being zero. The first 40 ms (the body of the hit)
+// are brought to an RMS of kTargetRms, so the metal sounds as loud as the synthesised drums; the
+// few sharp peaks that would then exceed full scale are rounded off above a knee by a soft
+// saturation with slope 1 at the knee, which keeps every sample below kPeak.
+constexpr double kTargetRms = 0.3;
+constexpr double kKnee = 0.5;
+constexpr std::size_t kBodySamples = 1248; // 40 ms at 31200 Hz
+
+double saturate(double x) {
+    const double magnitude = std::fabs(x);
+    if (magnitude <= kKnee) {
+        return x;
     }
-    const double scale = peak > 0.0 ? kPeak / peak : 0.0;
+    const double room = kPeak - kKnee;
+    return std::copysign(kKnee + room * std::tanh((magnitude - kKnee) / room), x);
+}
+
+std::vector<std::uint8_t> quantise(const std::vector<double> &x) {
+    const std::size_t body = std::min(x.size(), kBodySamples);
+    double energy = 0.0;
+    for (std::size_t j = 0; j < body; ++j) {
+        energy += x[j] * x[j];
+    }
+    const double rms = body > 0 ? std::sqrt(energy / static_cast<double>(body)) : 0.0;
+    const double scale = rms > 0.0 ? kTargetRms / rms : 0.0;
     std::vector<std::uint8_t> bytes(x.size());
     for (std::size_t j = 0; j < x.size(); ++j) {
-        const long b = std::lround(x[j] * scale * 128.0) + 128;
+        const double y = saturate(x[j] * scale);
+        const long b = std::lround(y * 128.0) + 128;
         bytes[j] = static_cast<std::uint8_t>(std::clamp(b, 0L, 255L));
     }
     return bytes;
