@@ -18,8 +18,7 @@ constexpr std::uint32_t acceptanceLimit(std::uint32_t n) {
 
 // A value uniformly distributed in 0..n-1 from a source of 32-bit values: draws until a value
 // is at most acceptanceLimit(n), then takes it modulo n. n = 0 gives 0 without drawing.
-template <typename Draw>
-std::uint32_t uniformBelow(std::uint32_t n, Draw&& draw) {
+template <typename Draw> std::uint32_t uniformBelow(std::uint32_t n, Draw&& draw) {
     if (n == 0) {
         return 0;
     }

@@ -12,12 +12,14 @@ namespace vorpalix {
 namespace {
 
 constexpr int kStepKeys = 16;
-constexpr int kPatternKeys = 12;     // keys 0..11 pick a pattern within the group
-constexpr int kPairedTapKeys = 10;   // keys 0..9 play BD..HT in accented / plain pairs
+constexpr int kPatternKeys = 12;             // keys 0..11 pick a pattern within the group
+constexpr int kPairedTapKeys = 10;           // keys 0..9 play BD..HT in accented / plain pairs
 constexpr int kFirstSingleTapInstrument = 5; // keys 10..15 play RS..RD
 
 // Key values are the states of a step button (multiples of 0.2), compared with a margin.
-bool keyValueIs(float value, float reference) { return std::fabs(value - reference) < 0.01f; }
+bool keyValueIs(float value, float reference) {
+    return std::fabs(value - reference) < 0.01f;
+}
 
 // The editing host of the plug-in: its pattern attribute store, amounts and audition request.
 class PluginEditingHost final : public EditingHost {
@@ -46,7 +48,9 @@ PatternEditing::PatternEditing(PatternSequencer& sequencer, EditingHost& host)
 
 PatternEditing::~PatternEditing() = default;
 
-Pattern& PatternEditing::editedPattern() { return sequencer_.patterns()[state_.editedPattern]; }
+Pattern& PatternEditing::editedPattern() {
+    return sequencer_.patterns()[state_.editedPattern];
+}
 
 // --- Mode switches ---------------------------------------------------------------------------
 
@@ -298,7 +302,8 @@ bool PatternEditing::selectPatternByKey(int key, float value, bool control) {
     if (key < kPatternKeys) {
         pattern = kPatternsPerGroup * (next / kPatternsPerGroup) + key;
     } else {
-        const bool secondHalf = keyValueIs(value, kKeySecondHalf) || keyValueIs(value, kKeyAccented);
+        const bool secondHalf =
+            keyValueIs(value, kKeySecondHalf) || keyValueIs(value, kKeyAccented);
         const int group = secondHalf ? key - 8 : key - kPatternKeys;
         pattern = kPatternsPerGroup * group + next % kPatternsPerGroup;
     }
@@ -331,7 +336,9 @@ bool PatternEditing::selectRow(int row, bool buttonState, EditModifier modifier)
     return setEditedRow(row);
 }
 
-void PatternEditing::setPatternName(std::string_view name) { editedPattern().setName(name); }
+void PatternEditing::setPatternName(std::string_view name) {
+    editedPattern().setName(name);
+}
 
 bool PatternEditing::setPatternAttribute(PatternAttribute attribute, float value) {
     if (!host_.patternAttributeStore() || std::isnan(value)) {

@@ -17,7 +17,9 @@ bool validCell(int row, int step) {
     return row >= 0 && row < kPatternRows && step >= 0 && step < kPatternSteps;
 }
 
-std::size_t cell(int row, int step) { return static_cast<std::size_t>(row * kPatternSteps + step); }
+std::size_t cell(int row, int step) {
+    return static_cast<std::size_t>(row * kPatternSteps + step);
+}
 
 // A 32-bit value scaled by 2^-32 into a float below 1. Rounding to float could give exactly 1.0
 // for the largest values, which no threshold could pass; those stay just below 1.
@@ -35,9 +37,13 @@ PatternRandomizer::PatternRandomizer(PatternSequencer& sequencer) : sequencer_(s
     generator_.setSeed(static_cast<std::uint32_t>(std::time(nullptr)) + 1u);
 }
 
-bool PatternRandomizer::mode() const { return sequencer_.randomizerGateOn(); }
+bool PatternRandomizer::mode() const {
+    return sequencer_.randomizerGateOn();
+}
 
-int PatternRandomizer::randomizedPattern() const { return randomized_; }
+int PatternRandomizer::randomizedPattern() const {
+    return randomized_;
+}
 
 void PatternRandomizer::clearRandomValues() {
     for (int row = 0; row < kRandomizerInstruments; ++row) {
@@ -128,7 +134,8 @@ void PatternRandomizer::generate(std::uint32_t seed) {
     generator_.setSeed(seed);
     Pattern& pattern = sequencer_.patterns()[randomized_];
     for (int row = 0; row < kPatternRows; ++row) {
-        const bool randomized = row == kTotalAccentRow || rowEnabled_[static_cast<std::size_t>(row)];
+        const bool randomized =
+            row == kTotalAccentRow || rowEnabled_[static_cast<std::size_t>(row)];
         for (int step = 0; step < kPatternSteps; ++step) {
             const float u = unitFloat(generator_.next());
             const std::uint32_t a = generator_.uniformBelow(2);

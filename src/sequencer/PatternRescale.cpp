@@ -68,7 +68,9 @@ int stepsPerBeatOf(int scaleCode) {
     }
 }
 
-int nextScaleCode(int scaleCode) { return ((scaleCode % 4 + 4) % 4 + 3) % 4; }
+int nextScaleCode(int scaleCode) {
+    return ((scaleCode % 4 + 4) % 4 + 3) % 4;
+}
 
 bool lengthSuitsScale(int scaleCode, int length) {
     switch (scaleCode) {

@@ -95,7 +95,8 @@ inline std::string rowCodes(const Pattern& pattern, int row) {
 // Sets a row from a text of step codes (digits), through the stored flags as they are.
 inline void storeRowCodes(Pattern& pattern, int row, const std::string& codes) {
     for (int step = 0; step < kPatternSteps && step < static_cast<int>(codes.size()); ++step) {
-        pattern.storeStep(row, step, StepFlags::fromCode(codes[static_cast<std::size_t>(step)] - '0'));
+        pattern.storeStep(row, step,
+                          StepFlags::fromCode(codes[static_cast<std::size_t>(step)] - '0'));
     }
 }
 

@@ -73,7 +73,8 @@ TEST(MersenneTwister, TwistAndTemperingGiveTheStandardCheckValue) {
     MersenneTwister::State words{};
     words[0] = 5489u;
     for (std::size_t i = 1; i < words.size(); ++i) {
-        words[i] = 1812433253u * (words[i - 1] ^ (words[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
+        words[i] =
+            1812433253u * (words[i - 1] ^ (words[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
     }
     MersenneTwister generator;
     generator.setState(words);

@@ -120,7 +120,8 @@ TEST_F(PatternEditingTest, ClearTakesTheEditedRowOrWithControlAllRows) {
 
     EXPECT_TRUE(editing.clearPattern(kRelease));
     for (int row = 0; row < 12; ++row) {
-        EXPECT_EQ(rowCodes(pattern(2), row), row == kTA ? std::string(16, '0') : rowCodes(before, row));
+        EXPECT_EQ(rowCodes(pattern(2), row),
+                  row == kTA ? std::string(16, '0') : rowCodes(before, row));
     }
     EXPECT_TRUE(editing.clearPattern(kReleaseControl));
     for (int row = 0; row < 12; ++row) {
@@ -356,8 +357,8 @@ TEST_F(PatternEditingTest, TapModeRecordsIntoThePlayingPatternAndAuditions) {
     sequencer.advanceNote();
     sequencer.advanceNote(); // step 2
     ASSERT_EQ(sequencer.playingStep(), 2);
-    EXPECT_TRUE(editing.pressStepKey(0, 0.6f, kRelease)); // BD accented, whatever the value
-    EXPECT_TRUE(editing.pressStepKey(3, 0.6f, kRelease)); // SD plain
+    EXPECT_TRUE(editing.pressStepKey(0, 0.6f, kRelease));  // BD accented, whatever the value
+    EXPECT_TRUE(editing.pressStepKey(3, 0.6f, kRelease));  // SD plain
     EXPECT_TRUE(editing.pressStepKey(15, 0.6f, kRelease)); // RD plain (accent forced by the row)
     EXPECT_EQ(pattern(9).step(0, 2), (StepFlags{true, false, true}));
     EXPECT_EQ(pattern(9).step(1, 2), (StepFlags{true, false, false}));
@@ -372,7 +373,7 @@ TEST_F(PatternEditingTest, TapModeRecordsIntoThePlayingPatternAndAuditions) {
     EXPECT_FLOAT_EQ(editingHost.auditions[2].velocity, 0.378f);
 
     editing.setFlamMode(true);
-    sequencer.advanceNote(); // step 3
+    sequencer.advanceNote();                 // step 3
     editing.pressStepKey(8, 0.6f, kRelease); // HT accented flam
     EXPECT_EQ(pattern(9).step(4, 3), (StepFlags{false, true, true}));
     editing.pressStepKey(11, 0.6f, kRelease); // HC
@@ -392,7 +393,7 @@ TEST_F(PatternEditingTest, TapKeysBeyondThePlayingLengthDoNothing) {
     EXPECT_TRUE(editingHost.auditions.empty());
     EXPECT_EQ(allRows(pattern(9)), allRows(Pattern{}));
     EXPECT_TRUE(editing.pressStepKey(7, kKeyPlain, kRelease));
-    EXPECT_EQ(pattern(9).step(3, 0).note, true);                // key 7: MT plain
+    EXPECT_EQ(pattern(9).step(3, 0).note, true); // key 7: MT plain
 }
 
 TEST_F(PatternEditingTest, StepKeysSelectChainedPatternsOutsideWriteMode) {
@@ -548,7 +549,8 @@ TEST_F(PatternEditingTest, PatternAttributesOutsideWriteModeReachThePlayingPatte
     EXPECT_EQ(pattern(7).totalAccent(), 1.0f);
     EXPECT_EQ(editingHost.amounts,
               (std::vector<std::string>{"flam 0.250000", "totalAccent 1.000000"}));
-    EXPECT_FALSE(editing.setPatternAttribute(PatternAttribute::Flam, std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_FALSE(editing.setPatternAttribute(PatternAttribute::Flam,
+                                             std::numeric_limits<float>::quiet_NaN()));
 }
 
 TEST_F(PatternEditingTest, TheEditedPatternFollowsPlaybackUnlessWriting) {

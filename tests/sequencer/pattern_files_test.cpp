@@ -406,8 +406,8 @@ TEST(PatternFiles, WrongRootForEachKindOfFileChangesNothing) {
     writeBytes(bankFile, bankXml(2));
     writeBytes(patternFile, patternXml("Single", "OOOO"));
     auto bank = markedBank("K");
-    EXPECT_FALSE(loadPatternFile(*bank, 0, bankFile));   // a bank is not a pattern
-    EXPECT_EQ(loadBankFile(*bank, patternFile), 0);      // a pattern is not a bank
+    EXPECT_FALSE(loadPatternFile(*bank, 0, bankFile));     // a bank is not a pattern
+    EXPECT_EQ(loadBankFile(*bank, patternFile), 0);        // a pattern is not a bank
     EXPECT_FALSE(loadPatternFile(*bank, 96, patternFile)); // no such slot
     EXPECT_FALSE(loadPatternFile(*bank, 0, folder.file("absent.xml")));
     EXPECT_EQ(loadBankFile(*bank, folder.file("absent.xml")), 0);
@@ -421,10 +421,9 @@ TEST(PatternFiles, WrongRootForEachKindOfFileChangesNothing) {
 TEST(PatternFiles, OutOfRangeValuesInAFileFallBackToDefaults) {
     ScratchFolder folder;
     const std::string file = folder.file("odd.xml");
-    writeBytes(file,
-               "<Pattern name=\"" + std::string(40, 'n') +
-                   "\" length=\"17\" stepsPerBeat=\"5\" shuffle=\"-3\" flam=\"2\" "
-                   "totalAccent=\"abc\"><BD>OoXx.?OoXx.?OoXx.?OoXx</BD><SD>o</SD></Pattern>");
+    writeBytes(file, "<Pattern name=\"" + std::string(40, 'n') +
+                         "\" length=\"17\" stepsPerBeat=\"5\" shuffle=\"-3\" flam=\"2\" "
+                         "totalAccent=\"abc\"><BD>OoXx.?OoXx.?OoXx.?OoXx</BD><SD>o</SD></Pattern>");
     PatternBank bank;
     bank[1].setName("Before");
     ASSERT_TRUE(loadPatternFile(bank, 1, file));

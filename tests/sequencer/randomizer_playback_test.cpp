@@ -121,7 +121,8 @@ TEST_F(RandomizerPlayback, RandomizedPatternSoundsWithThresholdOne) {
     for (int attempt = 0; attempt < 50 && !kickEarly; ++attempt) {
         ASSERT_TRUE(editing_->nextPattern({}));
         for (int step = 0; step < 8; ++step) {
-            kickEarly = kickEarly || plugin_->sequencer().patterns()[kRandomized].step(0, step).note;
+            kickEarly =
+                kickEarly || plugin_->sequencer().patterns()[kRandomized].step(0, step).note;
         }
     }
     ASSERT_TRUE(kickEarly);
