@@ -223,20 +223,27 @@ TEST(SequencerPlayback, FreeModeFirmKeyStartsAndTheSoftKeysReleaseStops) {
     EXPECT_EQ(frames[5], -1); // due at 27562
 }
 
-TEST(SequencerPlayback, AHostWithoutTempoKeepsTheExternalClockStillAndTheOutputFinite) {
-    // (Tempo 0, negative and not-a-number tempos, which this host cannot report, are covered
-    // by the sequencer's own tests.)
+TEST(SequencerPlayback, UnusableHostTemposKeepTheExternalClockStillAndTheOutputFinite) {
     SequencerSettings settings;
     settings.sync = "external";
-    auto h = sequencerHost({{0, rotationPattern()}}, settings);
-    ASSERT_NE(h, nullptr);
-    h->options().timeQuirks.omitTempo = true;
-    h->transport().setPlaying(true);
-    h->scheduleMidi(10, MidiMessage::noteOn(0, 0, 100));
-    const auto out = h->render(44100, 256);
-    for (const auto& c : out) {
-        EXPECT_TRUE(allFinite(c));
-        EXPECT_EQ(peakMagnitude(c), 0.0f);
+    const double nan = std::nan("");
+    // Tempo 0, negative, not a number, infinite; then a host that never reports a tempo.
+    for (int variant = 0; variant < 5; ++variant) {
+        auto h = sequencerHost({{0, rotationPattern()}}, settings);
+        ASSERT_NE(h, nullptr);
+        const double reported[4] = {0.0, -120.0, nan, HUGE_VAL};
+        if (variant < 4) {
+            h->options().timeQuirks.reportedTempo = reported[variant];
+        } else {
+            h->options().timeQuirks.omitTempo = true;
+        }
+        h->transport().setPlaying(true);
+        h->scheduleMidi(10, MidiMessage::noteOn(0, 0, 100)); // a MIDI start cannot move it
+        const auto out = h->render(44100, 256);
+        for (const auto& c : out) {
+            EXPECT_TRUE(allFinite(c)) << "variant " << variant;
+            EXPECT_EQ(peakMagnitude(c), 0.0f) << "variant " << variant;
+        }
     }
 }
 
