@@ -158,6 +158,23 @@ TEST_F(FactoryPatterns, EveryPatternSoundsAndTheSetUsesTheWholeFormat) {
     EXPECT_EQ(instruments.size(), 11u); // every instrument plays somewhere
 }
 
+TEST_F(FactoryPatterns, TheFirstSongPartPlaysEveryInstrument) {
+    // Groove, variation and fill of "120 Night Drive" together use all eleven instruments, so
+    // that a chain of slots 0..2 shows the whole kit.
+    std::set<int> used;
+    for (int slot = 0; slot < 3; ++slot) {
+        for (int row = 0; row < 11; ++row) {
+            for (int k = 0; k < bank[slot].length(); ++k) {
+                const StepFlags f = bank[slot].step(row, k);
+                if (f.note || f.flam) {
+                    used.insert(row);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(used.size(), 11u);
+}
+
 TEST(FactoryPatternsInThePlugin, ANewPlugInHoldsThemInSlotOrder) {
     test::DirectPlugin direct;
     const PatternBank& live = direct.plugin->sequencer().patterns();
