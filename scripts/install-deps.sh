@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libxml2-dev libsndfile1-dev
-          googletest libgtest-dev libgmock-dev libbenchmark-dev locales)
+          googletest libgtest-dev libgmock-dev libbenchmark-dev locales
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
