@@ -4,8 +4,8 @@
 
 namespace vorpalix {
 
-std::array<double, LookupTables::kTanhSize> LookupTables::tanhTable{};
-std::array<double, LookupTables::kExpSize> LookupTables::expTable{};
+std::array<double, LookupTables::kTanhSize + LookupTables::kPadding> LookupTables::tanhTable{};
+std::array<double, LookupTables::kExpSize + LookupTables::kPadding> LookupTables::expTable{};
 
 void LookupTables::build() {
     // A function-local static runs its initialiser exactly once, even with concurrent callers,
@@ -16,6 +16,10 @@ void LookupTables::build() {
         }
         for (int i = 0; i < kExpSize; ++i) {
             expTable[i] = std::exp(i / 1000.0 - 10.0);
+        }
+        for (int i = 0; i < kPadding; ++i) {
+            tanhTable[kTanhSize + i] = tanhTable[kTanhSize - 1];
+            expTable[kExpSize + i] = expTable[kExpSize - 1];
         }
         return true;
     }();

@@ -12,8 +12,11 @@ namespace vorpalix {
 struct LookupTables {
     static constexpr int kTanhSize = 90000; // tanh(i/500 - 40)
     static constexpr int kExpSize = 13000;  // exp(i/1000 - 10)
-    static std::array<double, kTanhSize> tanhTable;
-    static std::array<double, kExpSize> expTable;
+    // Two copies of the last entry follow each table, so that an argument clamped to the top of
+    // the range interpolates between equal entries and reads the last entry without a branch.
+    static constexpr int kPadding = 2;
+    static std::array<double, kTanhSize + kPadding> tanhTable;
+    static std::array<double, kExpSize + kPadding> expTable;
 
     // Any thread. Fills the tables on its first call (thread-safe); later calls only return.
     static void build();
@@ -21,48 +24,49 @@ struct LookupTables {
 
 namespace detail {
 
-// Linear interpolation in a table at position u (in entries); below 0 and NaN read entry 0, at
-// or above the last point the last entry.
-template <std::size_t N>
-inline double interpolateTable(const std::array<double, N> &table, double u) {
-    if (!(u >= 0.0)) {
-        u = 0.0; // also catches NaN
-    }
-    constexpr double kLast = static_cast<double>(N - 1);
-    if (u >= kLast) {
-        return table[N - 1];
-    }
-    const auto i = static_cast<std::size_t>(u);
-    return table[i] + (table[i + 1] - table[i]) * (u - static_cast<double>(i));
+// Linear interpolation at position u (in entries), u already within [0, size]; the padding makes
+// every position from the last point on read the last entry.
+template <std::size_t N> inline double interpolateTable(const std::array<double, N> &table, double u) {
+    const int i = static_cast<int>(u);
+    const double a = table[i];
+    return a + (table[i + 1] - a) * (u - static_cast<double>(i));
 }
 
 } // namespace detail
 
-// tanh by table: x clamped to [-40, 140], linear interpolation; at or above the last point 1.0.
+// tanh by table: x clamped to [-40, 140] (NaN reads as -40), linear interpolation; at or above
+// the last point 1.0.
 inline double tanhLookup(double x) {
-    x = x < -40.0 ? -40.0 : (x > 140.0 ? 140.0 : x);
+    x = x > -40.0 ? x : -40.0; // also catches NaN
+    x = x < 140.0 ? x : 140.0;
     return detail::interpolateTable(LookupTables::tanhTable, (x + 40.0) * 500.0);
 }
 
-// exp by table: x clamped to [-10, 3], linear interpolation; at or above the last point the last
-// entry.
+// exp by table: x clamped to [-10, 3] (NaN reads as -10), linear interpolation; at or above the
+// last point the last entry.
 inline double expLookup(double x) {
-    x = x < -10.0 ? -10.0 : (x > 3.0 ? 3.0 : x);
+    x = x > -10.0 ? x : -10.0; // also catches NaN
+    x = x < 3.0 ? x : 3.0;
     return detail::interpolateTable(LookupTables::expTable, (x + 10.0) * 1000.0);
 }
 
-// Identity inside (-knee, knee); outside it bends with slope 1 at the knee through tanh.
-inline double softClip(double x, double knee, double drive) {
+// Identity inside (-knee, knee); outside it bends with slope 1 at the knee through tanh. The
+// caller passes 1/drive too, so that the per-sample path multiplies instead of dividing.
+inline double softClip(double x, double knee, double drive, double invDrive) {
     if (x > -knee && x < knee) {
         return x;
     }
     if (x >= knee && x > 0.0) {
-        return knee + tanhLookup((x - knee) * drive) / drive;
+        return knee + tanhLookup((x - knee) * drive) * invDrive;
     }
     if (x <= -knee && x < 0.0) {
-        return tanhLookup((x + knee) * drive) / drive - knee;
+        return tanhLookup((x + knee) * drive) * invDrive - knee;
     }
     return x;
+}
+
+inline double softClip(double x, double knee, double drive) {
+    return softClip(x, knee, drive, 1.0 / drive);
 }
 
 } // namespace vorpalix
