@@ -27,6 +27,8 @@ double tdMulFor(double x, double c) {
     return ((1.0 - x) * (1.0 - x) * 2.0 + 0.25) * c;
 }
 
+constexpr double kInvPiF = 1.0 / kPiF;
+
 constexpr double kHeldPhase13 = 4.084070563316345;   // 1.3 pi
 constexpr double kHeldPhase125 = 3.9269909262657166; // 1.25 pi
 
@@ -40,6 +42,9 @@ TomVoice::TomVoice(const Tuning &tuning) {
     osc_[0].skewConst = 0.565;
     osc_[1].skewConst = 0.565;
     osc_[2].skewConst = 0.575;
+    for (Oscillator &osc : osc_) {
+        osc.skewPerHz = osc.skewConst / osc.f;
+    }
     setTune(0.5);
     setTone(0.5);
     setTuneDepth(0.5);
@@ -56,7 +61,8 @@ void TomVoice::setSampleRate(float rate) {
     kD_ = 0.1 * c;
     kTone_ = kToneFor(toneKnob_, c);
     kDecay_ = kDecayFor(decayKnob_, c);
-    tdMul_ = tdMulFor(tuneDecayKnob_, c);
+    setTuneDecay(tuneDecayKnob_);
+    twoPiPerRate_ = kTwoPiF / sampleRate_.rate;
     for (Oscillator &osc : osc_) {
         osc.phase = 0.0;
         osc.v = osc.w = 0.0;
@@ -93,7 +99,12 @@ void TomVoice::setDecay(double x) {
 void TomVoice::setTuneDecay(double x) {
     x = clampKnob(x);
     tuneDecayKnob_ = x;
-    tdMul_ = tdMulFor(x, sampleRate_.c);
+    const double c = sampleRate_.c;
+    const double tdMul = tdMulFor(x, c);
+    tdMul_ = tdMul;
+    // The sweep coefficients carry the rate scale twice: once in tdMul and once here.
+    kSweepA_ = tdMul * c * 0.0002;
+    kSweepB_ = tdMul * c * 0.0015;
 }
 
 void TomVoice::trigger(float velocity) {
@@ -123,27 +134,28 @@ double TomVoice::render(const FrameInputs &in) {
     if (!playing_) {
         return 0.0;
     }
-    const double c = c_;
 
-    // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay coefficients.
-    const int h = holdCounter_;
-    --holdCounter_;
-    if (h < 0) {
-        kOsc_ = 1.0;
-        G_ = 0.0;
-        kK_ = 0.0007 * c;
-        kA_ = 0.00045 * c;
-        kP_ = kDecay_;
-        kC_ = 0.001 * c;
-        kN_ = kTone_;
-        // The sweep coefficients carry the rate scale twice: once in tdMul and once here.
-        const double tdMul = tdMul_;
-        kSA_ = tdMul * c * 0.0002;
-        kSB_ = tdMul * c * 0.0015;
-        kD_ = 0.005 * c;
-    } else {
+    // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay coefficients,
+    // set once when the hold ends. Those that follow a knob are read every frame.
+    if (holdCounter_ >= 0) {
+        --holdCounter_;
         osc_[0].phase = osc_[2].phase = kHeldPhase13;
         osc_[1].phase = kHeldPhase125;
+    } else {
+        if (holdCounter_ == -1) {
+            holdCounter_ = -2;
+            const double c = c_;
+            kOsc_ = 1.0;
+            G_ = 0.0;
+            kK_ = 0.0007 * c;
+            kA_ = 0.00045 * c;
+            kC_ = 0.001 * c;
+            kD_ = 0.005 * c;
+        }
+        kP_ = kDecay_;
+        kN_ = kTone_;
+        kSA_ = kSweepA_;
+        kSB_ = kSweepB_;
     }
 
     const double peak = gSq_ * G_;
@@ -161,35 +173,42 @@ double TomVoice::render(const FrameInputs &in) {
     // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
     const double tune = tune_;
     const double depth = depth_;
-    const double rate = sampleRate_.rate;
+    const double twoPiPerRate = twoPiPerRate_;
+    const double eK = eK_;
+    const double kOsc = kOsc_;
     for (Oscillator &osc : osc_) {
         const double fk = osc.f;
         const double sweep = fk * depth - fk;
-        const double inc = kTwoPiF * (fk * tune + S * sweep) / rate;
-        const double d = sweep * eK_ + fk;
-        const double s = (1.0 / d - osc.skewConst / fk) * d;
-        osc.phase += inc;
-        if (osc.phase > kTwoPiF) {
-            osc.phase -= kTwoPiF;
+        const double inc = (fk * tune + S * sweep) * twoPiPerRate;
+        const double d = sweep * eK + fk;
+        const double s = 1.0 - osc.skewPerHz * d; // (1/d - skewConst/fk) d
+        const double piS = kPiF * s;
+        double phase = osc.phase + inc;
+        if (phase > kTwoPiF) {
+            phase -= kTwoPiF;
         }
-        if (osc.phase >= kTwoPiF * s) {
-            osc.v = ((kPiF * s - osc.phase) + kPiF) / kPiF / (1.0 - s);
+        osc.phase = phase;
+        if (phase >= 2.0 * piS) {
+            osc.v = ((piS - phase) + kPiF) * kInvPiF / (1.0 - s);
         } else {
-            osc.v = (osc.phase - kPiF * s) / s / kPiF;
+            osc.v = (phase - piS) * kInvPiF / s;
         }
-        osc.w = follow(osc.w, osc.v, kOsc_);
+        osc.w = follow(osc.w, osc.v, kOsc);
     }
 
+    // The soft clipper's 1/drive as a constant factor.
+    constexpr double kDrive = 6.6;
+    constexpr double kInvDrive = 1.0 / kDrive;
     double x = 0.8 * osc_[0].w;
     if (x >= 0.0) {
         x = (1.0 + 5.0 * eD_) * x;
     }
-    double o1 = softClip(x, 0.1, 6.6);
+    double o1 = softClip(x, 0.1, kDrive, kInvDrive);
     if (o1 >= 0.0) {
         o1 = (1.0 - 0.2 * eD_) * o1;
     }
-    const double o2 = softClip(0.8 * osc_[1].w, 0.1, 6.6);
-    const double o3 = softClip(0.8 * osc_[2].w, 0.1, 6.6);
+    const double o2 = softClip(0.8 * osc_[1].w, 0.1, kDrive, kInvDrive);
+    const double o3 = softClip(0.8 * osc_[2].w, 0.1, kDrive, kInvDrive);
 
     const double a = 1.0 - expLookup(-A_);
     const double b = 1.0 - expLookup(-B_);

@@ -53,6 +53,7 @@ private:
     struct Oscillator {
         double f = 0.0;         // base frequency fk
         double skewConst = 0.0; // 0.565 or 0.575
+        double skewPerHz = 0.0; // skewConst / f
         double phase = 0.0;
         double v = 0.0; // raw skewed triangle
         double w = 0.0; // smoothed copy
@@ -67,14 +68,18 @@ private:
     RelaxedAtomic<double> depth_{1.4};
     RelaxedAtomic<double> kDecay_{0.0};
     RelaxedAtomic<double> tdMul_{0.0};
+    // Coefficients of the sweep envelopes after the hold: tdMul c 0.0002 and tdMul c 0.0015.
+    RelaxedAtomic<double> kSweepA_{0.0};
+    RelaxedAtomic<double> kSweepB_{0.0};
 
     double c_ = 1.0;
+    double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz
 
     Oscillator osc_[3];
     double gSq_ = 0.0;
     double V_ = 1.0, Lf_ = 0.0, kLf_ = 0.0;
     double G_ = 0.0;
-    int holdCounter_ = 0;
+    int holdCounter_ = 0; // frames of hold left; -1 marks the first frame after it, then -2
     double eP_ = 0.0, kP_ = 0.0;
     double A_ = 0.0, kA_ = 0.0;
     double B_ = 0.0, kB_ = 0.0;
