@@ -27,6 +27,8 @@ constexpr double kHeldPhase = 1.178097277879715; // 3 pi / 8
 constexpr double kSweepTopA = 375.0;
 constexpr double kSweepTopB = 549.0;
 constexpr double kTriangleScale = 4.141592741012573;
+// The triangle's scale per radian of phase.
+constexpr double kTriangleSlope = kTriangleScale / kTwoPiF;
 
 } // namespace
 
@@ -46,7 +48,7 @@ void SnareDrumVoice::setSampleRate(float rate) {
     c_ = c;
     for (Oscillator *osc : {&oscA_, &oscB_}) {
         osc->cycleCounter = 1;
-        osc->cycleScale = 1.0;
+        osc->cycleScale = osc->invCycleScale = 1.0;
         osc->sign = osc->prevSign = 0.0;
         osc->phase = 0.0;
     }
@@ -59,6 +61,7 @@ void SnareDrumVoice::setSampleRate(float rate) {
     outCoef_ = 0.5;
 
     const double r = sampleRate_.rate;
+    twoPiPerRate_ = kTwoPiF / r;
     noiseHighPass_.setCorner(3822.0, r);
     noiseHighPass_.y = noiseHighPass_.xprev = 0.0;
     noiseLowPass_.setLowPassQ(3900.0, 1.5, r);
@@ -103,6 +106,7 @@ void SnareDrumVoice::trigger(float velocity) {
     oscA_.phase = oscB_.phase = kHalfPiF;
     oscA_.sign = oscA_.prevSign = oscB_.sign = oscB_.prevSign = 0.0;
     oscA_.cycleScale = oscB_.cycleScale = 1.0;
+    oscA_.invCycleScale = oscB_.invCycleScale = 1.0;
     gateB_ = 0.0;
     holdCounter_ = noiseGateCounter_ = static_cast<int>(sampleRate_.rate * 0.002);
     gateA_ = 1.0;
@@ -124,10 +128,10 @@ double SnareDrumVoice::advance(Oscillator &osc, double inc) {
     }
     if (osc.phase >= kPiF) {
         osc.sign = 1.0;
-        return (1.5 * kPiF - osc.phase) / kTwoPiF * kTriangleScale;
+        return (1.5 * kPiF - osc.phase) * kTriangleSlope;
     }
     osc.sign = -1.0;
-    return (osc.phase - kHalfPiF) / kTwoPiF * kTriangleScale;
+    return (osc.phase - kHalfPiF) * kTriangleSlope;
 }
 
 double SnareDrumVoice::render(const FrameInputs &in) {
@@ -138,20 +142,24 @@ double SnareDrumVoice::render(const FrameInputs &in) {
 
     // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards the
     // decay coefficients apply and the noise-burst gate opens.
-    const int h = holdCounter_;
-    --holdCounter_;
-    if (h < 0) {
-        outCoef_ = 1.0;
-        gateA_ = 0.0;
-        if (noiseGateCounter_ != 0) {
-            gateB_ = 1.0;
-        }
-        kS_ = 0.0025 * c;
-        kB_ = 0.001 * decayMul_;
-        kT_ = 0.0003 * c;
-        k4_ = kTone_;
-    } else {
+    // The constant coefficients are set once, when the hold ends; those that follow a knob are
+    // read every frame.
+    if (holdCounter_ >= 0) {
+        --holdCounter_;
         oscA_.phase = oscB_.phase = kHeldPhase;
+    } else {
+        if (holdCounter_ == -1) {
+            holdCounter_ = -2;
+            outCoef_ = 1.0;
+            gateA_ = 0.0;
+            if (noiseGateCounter_ != 0) {
+                gateB_ = 1.0;
+            }
+            kS_ = 0.0025 * c;
+            kT_ = 0.0003 * c;
+        }
+        kB_ = 0.001 * decayMul_;
+        k4_ = kTone_;
     }
 
     // Noise-burst gate, open for 2 ms after the hold.
@@ -173,52 +181,54 @@ double SnareDrumVoice::render(const FrameInputs &in) {
 
     const double tune = tune_;
     const double depth = depth_;
-    const double rate = sampleRate_.rate;
+    const double twoPiPerRate = twoPiPerRate_;
 
     // Oscillator A: every second cycle runs at 0.926 of the nominal rate.
-    const double incA = kTwoPiF * (kFreqA * tune + eS_ * (kSweepTopA - kFreqA) * depth) / rate;
+    const double incA = (kFreqA * tune + eS_ * (kSweepTopA - kFreqA) * depth) * twoPiPerRate;
     const double tRawA = advance(oscA_, incA);
     if (oscA_.sign - oscA_.prevSign > 0.0) {
         if (oscA_.cycleCounter == 0) {
-            oscA_.cycleScale = 1.0;
+            oscA_.cycleScale = oscA_.invCycleScale = 1.0;
             oscA_.cycleCounter = 1;
         } else {
             --oscA_.cycleCounter;
             oscA_.cycleScale = 0.926;
+            oscA_.invCycleScale = 1.0 / 0.926;
         }
     }
     oscA_.prevSign = oscA_.sign;
-    const double tA = (tRawA - 1.0) / oscA_.cycleScale + 0.65;
+    const double tA = (tRawA - 1.0) * oscA_.invCycleScale + 0.65;
 
     // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
-    const double incB = kTwoPiF * (kFreqB * tune + eS_ * (kSweepTopB - kFreqB) * depth) / rate;
+    const double incB = (kFreqB * tune + eS_ * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
     const double tRawB = advance(oscB_, incB);
     if (oscB_.sign - oscB_.prevSign > 0.0) {
         if (oscB_.cycleCounter == 0) {
             oscB_.cycleScale = 0.904;
+            oscB_.invCycleScale = 1.0 / 0.904;
             oscB_.cycleCounter = 2;
         } else {
             --oscB_.cycleCounter;
-            oscB_.cycleScale = 1.0;
+            oscB_.cycleScale = oscB_.invCycleScale = 1.0;
         }
     }
     oscB_.prevSign = oscB_.sign;
-    const double tB = (tRawB - 1.0) / oscB_.cycleScale + 0.75;
+    const double tB = (tRawB - 1.0) * oscB_.invCycleScale + 0.75;
 
     // Asymmetric saturators.
     double x = (tA + 0.6) * 0.8;
     double sA = x;
     if (x > 0.0) {
-        sA = tanhLookup(2.2 * x) / 2.2;
+        sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
     } else if (x <= -0.3) {
-        sA = tanhLookup(3.5 * (x + 0.3)) / 3.5 - 0.3;
+        sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
     }
     x = tB + 0.6;
     double sB = x;
     if (x > 0.0) {
-        sB = tanhLookup(3.0 * x) / 3.0;
+        sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
     } else if (x <= -0.35) {
-        sB = tanhLookup(4.6 * (x + 0.35)) / 4.6 - 0.35;
+        sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
     }
     sB -= 0.18;
 

@@ -49,6 +49,7 @@ private:
         double prevSign = 0.0;
         int cycleCounter = 1;
         double cycleScale = 1.0;
+        double invCycleScale = 1.0; // 1 / cycleScale
     };
 
     // Advances one oscillator and returns its triangle value t (about +-1.035); updates the sign.
@@ -64,10 +65,11 @@ private:
     RelaxedAtomic<double> snappy_{0.375};
 
     double c_ = 1.0;
+    double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz
 
     Oscillator oscA_, oscB_;
     double g_ = 0.0, gSq_ = 0.0;
-    int holdCounter_ = 0;
+    int holdCounter_ = 0; // frames of hold left; -1 marks the first frame after it, then -2
     int noiseGateCounter_ = 0;
     double gateA_ = 0.0, gateB_ = 0.0;
     double eS_ = 0.0, kS_ = 0.0;
