@@ -28,6 +28,7 @@ double kDecayFor(double x, double c) {
 }
 
 constexpr double kClickCutPhase = 2.35619455575943; // 3 pi / 4
+constexpr double kInvPiF = 1.0 / kPiF;
 
 } // namespace
 
@@ -56,6 +57,7 @@ void BassDrumVoice::setSampleRate(float rate) {
     thr_ = 1.0;
 
     const double r = sampleRate_.rate;
+    twoPiPerRate_ = kTwoPiF / r;
     noiseLowPass_.setLowPass(3638.0, 3.0, r);
     noiseLowPass_.clear();
     clickLowPass_.setLowPass(5555.0, 0.7, r);
@@ -159,12 +161,12 @@ double BassDrumVoice::render(const FrameInputs &in) {
     env2s_ = env2s_ - (env2s_ - env2_) * 0.05 * c + 1e-24;
 
     // Oscillator and triangle (0 at pi/2, +0.75 at pi, 0 at 3 pi/2, -0.75 at 0).
-    phase_ += kTwoPiF * (env1s_ * sweepHz_ + fBase_) / sampleRate_.rate;
+    phase_ += (env1s_ * sweepHz_ + fBase_) * twoPiPerRate_;
     if (phase_ > kTwoPiF) {
         phase_ -= kTwoPiF;
     }
     const double t = phase_ >= kPiF ? 0.5 * (1.5 * kPiF - phase_) : 0.5 * (phase_ - kHalfPiF);
-    const double tri = 3.0 * t / kPiF;
+    const double tri = 3.0 * t * kInvPiF;
 
     // Soft clipper whose knee shrinks while the signal stays outside it.
     double knee = 0.6 * thr_;

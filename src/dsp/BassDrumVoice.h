@@ -58,6 +58,7 @@ private:
 
     // Rate-dependent constants.
     double c_ = 1.0;
+    double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz
     double thrDecay_ = 1.0; // 1 - 0.001 c + 1e-24
 
     // Hit state.
