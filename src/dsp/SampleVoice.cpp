@@ -71,9 +71,14 @@ SampleVoice::SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes)
     : kind_(kind), outputScale_(outputScaleFor(kind)) {
     LookupTables::build();
     // Bytes are unsigned offset binary: 128 is silence.
-    samples_.reserve(bytes.size());
-    for (const std::uint8_t b : bytes) {
-        samples_.push_back(b / 128.0 - 1.0);
+    length_ = bytes.size();
+    if (length_ > 0) {
+        samples_.reserve(length_ + 1 + kTrailingZeros);
+        samples_.push_back(0.0);
+        for (const std::uint8_t b : bytes) {
+            samples_.push_back(b / 128.0 - 1.0);
+        }
+        samples_.resize(length_ + 1 + kTrailingZeros, 0.0);
     }
     setTune(0.5);
     setDecay(0.5);
@@ -131,6 +136,7 @@ void SampleVoice::updateDecay() {
     case SampleKind::Crash:
     case SampleKind::Ride:
         L_ = 0.9 * x + 0.1;
+        invFadeSamples_ = 1.0 / (L_ * kFadeSpan);
         break;
     }
 }
@@ -154,29 +160,18 @@ void SampleVoice::trigger(float velocity) {
 // The waveform at index i and fraction f; samples outside the waveform read as 0, and a choked
 // voice reads silence. Past the end of the waveform the hit is over.
 double SampleVoice::interpolate(std::size_t i, double f) {
-    const std::size_t N = samples_.size();
-    if (i >= N + 2) {
+    if (i >= length_ + 2) {
         active_ = false;
         playing_ = false;
         return 0.0;
     }
-    double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
-    if (!choke_) {
-        const double *S = samples_.data();
-        if (i >= 1 && i <= N) {
-            t0 = S[i - 1];
-        }
-        if (i < N) {
-            t1 = S[i];
-        }
-        if (i + 1 < N) {
-            t2 = S[i + 1];
-        }
-        if (i + 2 < N) {
-            t3 = S[i + 2];
-        }
+    if (choke_) {
+        return 0.0;
     }
-    return bSpline(t0, t1, t2, t3, f);
+    // samples_[i] is waveform sample i - 1; the zeros around the waveform stand for the
+    // samples outside it.
+    const double *S = samples_.data() + i;
+    return bSpline(S[0], S[1], S[2], S[3], f);
 }
 
 double SampleVoice::render(const FrameInputs & /*in*/) {
@@ -184,7 +179,7 @@ double SampleVoice::render(const FrameInputs & /*in*/) {
     if (!playing_ || !active_) {
         return 0.0;
     }
-    if (samples_.empty()) {
+    if (length_ == 0) {
         active_ = false;
         playing_ = false;
         return 0.0;
@@ -204,17 +199,18 @@ double SampleVoice::render(const FrameInputs & /*in*/) {
         if (kind_ == SampleKind::OpenHat && pos_ >= kOpenHatCutPoint) {
             choke_ = true;
         }
-        const double fl = std::floor(pos_);
-        const double s = interpolate(static_cast<std::size_t>(fl), pos_ - fl);
+        // The position is never negative, so truncation is the floor.
+        const auto i = static_cast<std::size_t>(pos_);
+        const double s = interpolate(i, pos_ - static_cast<double>(i));
         return lowPass_.process(s) * env_ * level_ * outputScale_;
     }
 
     // Crash and ride: a linear fade over L x 32768 source samples, bent by exp.
     pos_ += increment_;
-    const double fl = std::floor(pos_);
-    const double fade = 1.0 - pos_ / (L_ * kFadeSpan);
+    const auto i = static_cast<std::size_t>(pos_);
+    const double fade = 1.0 - pos_ * invFadeSamples_;
     const double gain = fade <= 0.0 ? 0.0 : (expLookup(fade) - 1.0) * kInvE;
-    const double s = interpolate(static_cast<std::size_t>(fl), pos_ - fl);
+    const double s = interpolate(i, pos_ - static_cast<double>(i));
     return lowPass_.process(s) * gain * g2_ * level_ * outputScale_;
 }
 

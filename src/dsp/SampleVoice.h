@@ -55,7 +55,7 @@ public:
     }
 
     SampleKind kind() const { return kind_; }
-    std::size_t waveformLength() const { return samples_.size(); }
+    std::size_t waveformLength() const { return length_; }
     bool isActive() const { return active_; }
     double position() const { return pos_; }
     double tuneFactor() const { return tuneFactor_; }
@@ -67,7 +67,11 @@ private:
     void updateDecay();
 
     SampleKind kind_;
+    // The waveform with one zero before it and kTrailingZeros after it, so that the four
+    // neighbours of any position up to the end of a hit can be read without bounds checks.
+    static constexpr std::size_t kTrailingZeros = 4;
     std::vector<double> samples_;
+    std::size_t length_ = 0; // waveform samples, without the zeros around them
     double pos_ = 0.0;
     double rateFactor_ = kWaveformRate / 44100.0;
     double tuneFactor_ = 1.0;
@@ -84,6 +88,7 @@ private:
     double kDec_ = 0.0;
     // Cymbal fade length as a share of 32768 source samples.
     double L_ = 0.55;
+    double invFadeSamples_ = 1.0 / (0.55 * 32768.0); // 1 / (L x 32768)
     double decayKnob_ = 0.5;
     double outputScale_ = 0.0;
 };
