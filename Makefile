@@ -17,7 +17,7 @@ build: configure
 
 demo: build
 	@mkdir -p out
-	$(BUILD)/vorpalix-render --bars 8 -o out/demo.wav
+	$(BUILD)/vorpalix-render --patterns 0-2 --tempo 120 --bars 12 -o out/demo.wav
 	@echo "Rendered out/demo.wav"
 
 # The document readers and the chunk under libFuzzer with AddressSanitizer and

@@ -179,6 +179,26 @@ CommandLine renderCommandLine(RenderOptions& o) {
               [&o](std::string_view value, std::string& error) {
                   return readEventFile(std::string(value), o.events, error);
               }});
+    line.add({"--patterns", "", Arity::Required, "A-B",
+              "play the pattern chain A..B (0..95) from the start: the range is\n"
+              "chosen with MIDI pattern keys before the transport starts",
+              [&o](std::string_view value, std::string& error) {
+                  const auto dash = value.find('-', 1);
+                  std::int64_t first = 0;
+                  std::int64_t last = 0;
+                  const bool ok =
+                      dash == std::string_view::npos
+                          ? parseInt(value, first) && parseInt(value, last)
+                          : parseInt(value.substr(0, dash), first) &&
+                                parseInt(value.substr(dash + 1), last);
+                  if (!ok || first < 0 || first > 95 || last < 0 || last > 95) {
+                      error = "--patterns needs A-B with patterns 0..95, not \"" +
+                              std::string(value) + "\"";
+                      return false;
+                  }
+                  o.patterns = std::make_pair(static_cast<int>(first), static_cast<int>(last));
+                  return true;
+              }});
     line.add({"--plugin", "", Arity::Required, "PATH",
               "the plug-in to load (default: vorpalix.so beside this program)",
               [&o](std::string_view value, std::string& error) {

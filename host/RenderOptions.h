@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorpalix::host {
@@ -29,6 +30,9 @@ struct RenderOptions {
     int blockSize = 256;
     double tempo = 120.0;
     std::vector<TimedEvent> events;
+    // --patterns: the chain range first..last chosen with MIDI pattern keys before the song
+    // starts (chain mode), so the render plays those factory patterns in turn.
+    std::optional<std::pair<int, int>> patterns;
 
     static constexpr double kDefaultBars = 4.0;
     static constexpr int kMinRate = 1000;

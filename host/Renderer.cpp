@@ -201,9 +201,23 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
     Transport& transport = host.transport();
     transport.setTempo(options.tempo);
     transport.locate(0.0);
+    if (options.patterns) {
+        // One frame with the transport stopped carries the pattern keys (the first key names
+        // the range, the second, pressed while the first is held, extends it), so the chain
+        // starts on the first pattern when the transport starts. That frame is not written.
+        const auto [first, last] = *options.patterns;
+        host.scheduleRawMidi(0, MidiMessage::noteOn(0, first + 12, 100));
+        host.scheduleRawMidi(0, MidiMessage::noteOn(0, last + 12, 100));
+        host.scheduleRawMidi(0, MidiMessage::noteOff(0, last + 12, 0));
+        host.scheduleRawMidi(0, MidiMessage::noteOff(0, first + 12, 0));
+        host.processBlock(1);
+        transport.locate(0.0);
+    }
     transport.setPlaying(true);
+    const std::int64_t start = host.streamPosition();
     for (const auto& event : options.events)
-        host.scheduleMidi(event.sampleTime(options.sampleRate, options.tempo), event.message);
+        host.scheduleMidi(start + event.sampleTime(options.sampleRate, options.tempo),
+                          event.message);
 
     ProgressBar progress(progressStream, progressStream != nullptr);
     std::vector<float> interleaved;
