@@ -26,7 +26,8 @@ namespace detail {
 
 // Linear interpolation at position u (in entries), u already within [0, size]; the padding makes
 // every position from the last point on read the last entry.
-template <std::size_t N> inline double interpolateTable(const std::array<double, N> &table, double u) {
+template <std::size_t N>
+inline double interpolateTable(const std::array<double, N>& table, double u) {
     const int i = static_cast<int>(u);
     const double a = table[i];
     return a + (table[i + 1] - a) * (u - static_cast<double>(i));
