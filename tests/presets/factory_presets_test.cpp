@@ -298,7 +298,7 @@ TEST_F(FactoryPresetsTest, EveryPresetSoundsFiniteAudibleAndUnlikeItsNeighbours)
                           << std::setw(2) << s << " " << std::left << std::setw(24) << p.name()
                           << std::right << " peak " << h.peak << " length " << h.length
                           << " s centroid " << std::setprecision(0) << std::setw(6) << h.centroid
-                          << " Hz  d-env " << std::setprecision(1) << envelopeStep << " d-spec "
+                          << " Hz  d-env " << std::setprecision(1) << envelopeStep << " d-spectrum "
                           << spectrumStep << "\n";
             }
         }
