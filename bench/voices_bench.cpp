@@ -6,9 +6,12 @@
 
 #include <cstdint>
 
+#include "dsp/BassDrumVoice.h"
 #include "dsp/HandClapVoice.h"
 #include "dsp/RimShotVoice.h"
 #include "dsp/SampleVoice.h"
+#include "dsp/SnareDrumVoice.h"
+#include "dsp/TomVoice.h"
 
 namespace {
 
@@ -31,13 +34,28 @@ template <class V> void renderRetriggered(benchmark::State &state, V &voice) {
                 untilTrigger = kRetriggerFrames;
             }
             noise = noise * 1664525u + 1013904223u;
-            const FrameInputs in{static_cast<std::int32_t>(noise) * 0x1p-32, 0.0};
-            sink += voice.render(in);
+            const double white = static_cast<std::int32_t>(noise) * 0x1p-32;
+            sink += voice.render(FrameInputs{white, 0.25 * white});
         }
         benchmark::DoNotOptimize(sink);
     }
     state.counters["audio_s_per_cpu_s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
+}
+
+void BM_BassDrumVoice(benchmark::State &state) {
+    BassDrumVoice v;
+    renderRetriggered(state, v);
+}
+
+void BM_SnareDrumVoice(benchmark::State &state) {
+    SnareDrumVoice v;
+    renderRetriggered(state, v);
+}
+
+void BM_TomVoice(benchmark::State &state) {
+    TomVoice v(TomVoice::kLowTom);
+    renderRetriggered(state, v);
 }
 
 void BM_RimShotVoice(benchmark::State &state) {
@@ -57,6 +75,9 @@ void BM_SampleVoice(benchmark::State &state, const char *name) {
 
 } // namespace
 
+BENCHMARK(BM_BassDrumVoice);
+BENCHMARK(BM_SnareDrumVoice);
+BENCHMARK(BM_TomVoice);
 BENCHMARK(BM_RimShotVoice);
 BENCHMARK(BM_HandClapVoice);
 BENCHMARK_CAPTURE(BM_SampleVoice, ClosedHat, "ch");
