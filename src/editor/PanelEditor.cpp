@@ -1,5 +1,7 @@
 #include "editor/PanelEditor.h"
 
+#include <algorithm>
+
 #include "plugin/DrumPlugin.h"
 #include "sequencer/PatternEditing.h"
 
@@ -50,6 +52,20 @@ void PanelEditor::parameterChanged(int index) {
         return;
     }
     changed_[index / 64].fetch_or(std::uint64_t{1} << (index % 64), std::memory_order_relaxed);
+}
+
+std::string PanelEditor::learnDisplayText(int parameter) const {
+    if (parameter < 0 || parameter >= kNumHostParameters) {
+        return {};
+    }
+    const std::string name = plugin_.parameters().info(parameter).shortName;
+    const int controller = plugin_.controllerMap().controllerOf(parameter);
+    if (controller < 0) {
+        return name + " - ...";
+    }
+    std::string digits = formatInt(controller);
+    digits.insert(0, 3 - std::min<std::size_t>(3, digits.size()), '0');
+    return name + " - " + digits;
 }
 
 std::array<std::uint64_t, 2> PanelEditor::takeChangedParameters() {

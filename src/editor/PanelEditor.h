@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "state/XmlDocument.h"
 
@@ -39,6 +40,21 @@ public:
     // UI thread. Takes the marks set since the last call; bit i of word w is parameter 64w + i.
     std::array<std::uint64_t, 2> takeChangedParameters();
 
+    // Audio thread (MIDI learn). The learn display shows this parameter at the next idle.
+    void learnDisplayChanged(int parameter) {
+        learnt_.store(parameter, std::memory_order_relaxed);
+        learnChanged_.store(true, std::memory_order_release);
+    }
+    // UI thread. The parameter whose learn text changed since the last call, or -1.
+    int takeLearnDisplayChange() {
+        return learnChanged_.exchange(false, std::memory_order_acquire)
+                   ? learnt_.load(std::memory_order_relaxed)
+                   : -1;
+    }
+    // UI thread. The learn display's text for a host parameter: its short name, " - " and its
+    // controller in three digits ("BD Tune  - 021"), or "..." when no controller moves it.
+    std::string learnDisplayText(int parameter) const;
+
     // UI thread. Every display is redrawn at the next idle (after a chunk or a loaded file).
     void refreshDisplays() { refreshAll_.store(true, std::memory_order_relaxed); }
     bool takeRefreshAll() { return refreshAll_.exchange(false, std::memory_order_relaxed); }
@@ -49,6 +65,8 @@ private:
     XmlDocument description_;
     std::array<std::atomic<std::uint64_t>, 2> changed_{};
     std::atomic<bool> refreshAll_{false};
+    std::atomic<int> learnt_{-1};
+    std::atomic<bool> learnChanged_{false};
 };
 
 } // namespace vorpalix

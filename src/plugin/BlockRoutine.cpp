@@ -3,6 +3,7 @@
 #include <array>
 
 #include "dsp/DrumEngine.h"
+#include "editor/PanelEditor.h"
 #include "plugin/DrumPlugin.h"
 #include "plugin/FloatingPointGuard.h"
 #include "sequencer/PatternSequencer.h"
@@ -110,6 +111,7 @@ vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
         if (learnMode() && learning >= 0) {
             controllers_.assignController(d1, learning);
             setParameterBeingLearnt(-1);
+            editor_->learnDisplayChanged(learning);
         } else {
             const int parameter = controllers_.parameterOf(d1);
             if (parameter != -1) {

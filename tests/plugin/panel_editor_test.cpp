@@ -72,5 +72,29 @@ TEST(PanelEditor, MovedHostParametersAreMarkedForTheNextIdle) {
     EXPECT_EQ(none[0] | none[1], 0u);
 }
 
+TEST(PanelEditor, ALearntControllerIsShownWithItsNumber) {
+    DirectPlugin p;
+    EXPECT_EQ(p.plugin->editor().learnDisplayText(1), "BD Tune  - 021");
+    EXPECT_EQ(p.plugin->editor().takeLearnDisplayChange(), -1);
+
+    // Learn BD Tune on controller 7 (Volume's): the display names the new controller.
+    p.plugin->setLearnMode(true);
+    p.plugin->setParameterBeingLearnt(1);
+    vst::VstMidiEvent cc{};
+    cc.type = vst::kVstMidiType;
+    cc.byteSize = sizeof cc;
+    cc.midiData[0] = static_cast<char>(0xB0);
+    cc.midiData[1] = 7;
+    cc.midiData[2] = 64;
+    vst::VstEvents list{};
+    list.numEvents = 1;
+    list.events[0] = reinterpret_cast<vst::VstEvent*>(&cc);
+    p.plugin->dispatcher(vst::effProcessEvents, 0, 0, &list, 0.0f);
+    EXPECT_EQ(p.plugin->editor().takeLearnDisplayChange(), 1);
+    EXPECT_EQ(p.plugin->editor().learnDisplayText(1), "BD Tune  - 007");
+    EXPECT_EQ(p.plugin->editor().learnDisplayText(kParamVolume), "Volume   - ...");
+    EXPECT_EQ(p.plugin->editor().takeLearnDisplayChange(), -1);
+}
+
 } // namespace
 } // namespace vorpalix::test
