@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include <emmintrin.h>
+
 namespace vorpalix {
 
 namespace {
@@ -15,19 +17,18 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // Largest velocity accepted by the trigger operations; sequenced hits reach about 0.88.
 constexpr float kMaxVelocity = 1.0f;
 
-// Converts an engine value to an output sample: non-finite values become silence, values too
-// small for a normal float are flushed to 0, and runaway values are bounded.
-float toSample(double v) {
-    constexpr double kTiny = 1e-30;
-    constexpr double kLimit = 1000.0;
-    const double a = std::fabs(v);
-    if (!(a >= kTiny)) {
-        return 0.0f;
-    }
-    if (a > kLimit) {
-        return v > 0.0 ? static_cast<float>(kLimit) : static_cast<float>(-kLimit);
-    }
-    return static_cast<float>(v);
+// Converts two engine values to output samples at once: non-finite values become silence,
+// values too small for a normal float are flushed to 0, and runaway values are bounded. Each lane
+// gives exactly what the comparisons and the float conversion would give one value at a time.
+__m128 toSamples(__m128d v) {
+    const __m128d kTiny = _mm_set1_pd(1e-30);
+    const __m128d kLimit = _mm_set1_pd(1000.0);
+    const __m128d kNegLimit = _mm_set1_pd(-1000.0);
+    const __m128d a = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
+    const __m128d keep = _mm_cmpge_pd(a, kTiny); // false for NaN
+    // max(v, -L) is (v > -L ? v : -L) and min(x, L) is (x < L ? x : L): infinities reach +-L.
+    const __m128d bounded = _mm_min_pd(_mm_max_pd(v, kNegLimit), kLimit);
+    return _mm_cvtpd_ps(_mm_and_pd(keep, bounded));
 }
 
 } // namespace
@@ -55,7 +56,7 @@ void DrumEngine::setSampleRate(float rate) {
     tomCountdown_ = 0;
     tomL_ = 0.0;
     tomE_ = 0.0;
-    std::fill(std::begin(outputs_), std::end(outputs_), 0.0);
+    std::fill(std::begin(mix_), std::end(mix_), 0.0);
     noiseA_ = 0x67452301u;
     noiseB_ = 0xEFCDAB89u;
     noise_ = 0.0;
@@ -246,7 +247,7 @@ const TomVoice &DrumEngine::tom(int instrument) const {
 }
 
 double DrumEngine::voiceOutput(int instrument) const {
-    return isValidInstrument(instrument) ? outputs_[instrument] : 0.0;
+    return isValidInstrument(instrument) ? mix_[1 + instrument] : 0.0;
 }
 
 void DrumEngine::triggerVoice(int instrument, float velocity) {
@@ -332,25 +333,33 @@ void DrumEngine::renderFrame(OutputFrame &out) {
     stepTomNoise();
     const FrameInputs in{noise_, tomNoise_};
 
-    outputs_[kRS] = rs_.render(in);
-    outputs_[kHC] = hc_.render(in);
-    outputs_[kCH] = ch_.render(in);
-    outputs_[kOH] = oh_.render(in);
-    outputs_[kRD] = rd_.render(in);
-    outputs_[kCR] = cr_.render(in);
-    outputs_[kBD] = bd_.render(in);
-    outputs_[kSD] = sd_.render(in);
-    outputs_[kLT] = lt_.render(in);
-    outputs_[kMT] = mt_.render(in);
-    outputs_[kHT] = ht_.render(in);
+    mix_[1 + kRS] = rs_.render(in);
+    mix_[1 + kHC] = hc_.render(in);
+    mix_[1 + kCH] = ch_.render(in);
+    mix_[1 + kOH] = oh_.render(in);
+    mix_[1 + kRD] = rd_.render(in);
+    mix_[1 + kCR] = cr_.render(in);
+    mix_[1 + kBD] = bd_.render(in);
+    mix_[1 + kSD] = sd_.render(in);
+    mix_[1 + kLT] = lt_.render(in);
+    mix_[1 + kMT] = mt_.render(in);
+    mix_[1 + kHT] = ht_.render(in);
 
-    const double G = masterGain_;
     double sum = 0.0;
+#pragma GCC unroll 16
     for (int i = 0; i < kNumInstruments; ++i) {
-        sum += outputs_[i];
-        out.values[1 + i] = toSample(G * outputs_[i]);
+        sum += mix_[1 + i];
     }
-    out.values[OutputFrame::kMaster] = toSample(G * sum);
+    mix_[OutputFrame::kMaster] = sum;
+
+    // Master gain and conversion, two channels at a time.
+    static_assert(OutputFrame::kSize % 2 == 0);
+    const __m128d G = _mm_set1_pd(masterGain_);
+#pragma GCC unroll 8
+    for (int i = 0; i < OutputFrame::kSize; i += 2) {
+        const __m128 pair = toSamples(_mm_mul_pd(G, _mm_load_pd(mix_ + i)));
+        _mm_storel_pi(reinterpret_cast<__m64 *>(out.values + i), pair);
+    }
 }
 
 } // namespace vorpalix

@@ -97,7 +97,9 @@ private:
     SampleVoice rd_{"rd"};
     Voice *voices_[kNumInstruments];
 
-    double outputs_[kNumInstruments] = {};
+    // The last frame before the master gain, laid out like OutputFrame: [0] the sum of the
+    // instruments, [1 + i] instrument i. Aligned so that the output stage reads it in pairs.
+    alignas(16) double mix_[OutputFrame::kSize] = {};
     RelaxedAtomic<double> masterGain_{0.5};
     RelaxedAtomic<double> totalAccent_{0.5};
     RelaxedAtomic<bool> mute_[kNumInstruments];
