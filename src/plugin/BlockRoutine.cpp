@@ -89,6 +89,7 @@ void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replac
         }
         sequencer_->endFrame();
     }
+    sequencer_->endBlock();
 }
 
 vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
@@ -102,9 +103,10 @@ vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
         }
         const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
         const int status = static_cast<unsigned char>(midi->midiData[0]) & 0xF0;
-        const int d1 = static_cast<unsigned char>(midi->midiData[1]) & 0x7F;
-        const int d2 = static_cast<unsigned char>(midi->midiData[2]) & 0x7F;
-        if (status != 0xB0 || d1 > 120) {
+        const int d1 = static_cast<unsigned char>(midi->midiData[1]);
+        const int d2 = static_cast<unsigned char>(midi->midiData[2]);
+        // Data bytes have the top bit clear; a message with another is malformed and ignored.
+        if (status != 0xB0 || ((d1 | d2) & 0x80) != 0 || d1 > 120) {
             continue;
         }
         const int learning = parameterBeingLearnt();

@@ -33,4 +33,13 @@ std::int32_t MidiEventQueue::smallestDelta() {
     return smallest;
 }
 
+void MidiEventQueue::age(std::int32_t elapsed) {
+    if (elapsed <= 0) {
+        return;
+    }
+    for (std::size_t i = 0; i < size_; ++i) {
+        events_[i].delta = events_[i].delta > elapsed ? events_[i].delta - elapsed : 0;
+    }
+}
+
 } // namespace vorpalix

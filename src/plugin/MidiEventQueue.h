@@ -40,6 +40,12 @@ public:
     // delta, or -1 when the queue is empty.
     template <typename Handler> std::int32_t expire(std::int32_t elapsed, Handler&& handle);
 
+    // Audio thread. At the end of a block: `elapsed` frames passed since the deltas were last
+    // reduced, so every stored delta is reduced by that much (not below 0). An event the block
+    // did not reach thus keeps its place in time and falls due in a later block, however short
+    // the host's blocks are.
+    void age(std::int32_t elapsed);
+
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     // Events refused because the queue was full, since construction.

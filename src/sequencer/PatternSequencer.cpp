@@ -216,6 +216,13 @@ void PatternSequencer::endFrame() {
     publishedNotePosition_.store(notePosition_, kRelaxed);
 }
 
+void PatternSequencer::endBlock() {
+    if (midiCountdown_ >= 0 && midiCountdownStart_ > midiCountdown_) {
+        queue_.age(midiCountdownStart_ - midiCountdown_);
+        midiCountdownStart_ = midiCountdown_;
+    }
+}
+
 void PatternSequencer::updateClock(double tempo) {
     const double rate = host_.sampleRate();
     clockRunning_ = false;

@@ -59,6 +59,9 @@ public:
     // Audio thread. No allocation, no locks. Per frame after routing: advances every position
     // by one sample.
     void endFrame();
+    // Audio thread. Block end: queued MIDI events that the block did not reach are brought
+    // forward by the frames that passed, so they fall due at their time in a later block.
+    void endBlock();
 
     // Audio thread (processEvents). No allocation, no locks. Queues note-on, note-off and All
     // Notes Off events with their delta frames; everything else is left to the caller.

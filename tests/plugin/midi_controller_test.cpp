@@ -46,6 +46,17 @@ TEST(MidiControllers, OnlyControllersUpTo120AreDispatched) {
     EXPECT_EQ(h->getParameter(kCrSolo), 1.0f);
 }
 
+TEST(MidiControllers, MalformedDataBytesMoveNoParameter) {
+    auto h = testing::loadVorpalix();
+    ASSERT_NE(h, nullptr);
+    const float volume = h->getParameter(kVolume);
+    for (auto m : {MidiMessage{0xB0, 0x87, 0}, MidiMessage{0xB0, 7, 0xFF}}) {
+        h->scheduleRawMidi(0, m);
+        h->processBlock(32);
+        EXPECT_EQ(h->getParameter(kVolume), volume);
+    }
+}
+
 TEST(MidiControllers, NonControllerMessagesMoveNoParameter) {
     auto h = testing::loadVorpalix();
     ASSERT_NE(h, nullptr);

@@ -187,6 +187,7 @@ public:
             seq.endFrame();
             ++frame;
         }
+        seq.endBlock();
     }
 
     // Runs `frames` frames in blocks of at most `blockSize`.

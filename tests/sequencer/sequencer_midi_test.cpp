@@ -94,8 +94,31 @@ TEST(SequencerMidi, AnEventBeyondItsBlockIsHandledInTheNextBlock) {
     rig.block(256);
     EXPECT_TRUE(rig.sink.hits.empty());
     rig.block(512);
-    // The next block counts the stored delta from its own first frame.
-    EXPECT_EQ(rig.framesOf(kBD), (std::vector<std::int64_t>{256 + 300}));
+    // The event keeps its time: 300 frames after the first block's start.
+    EXPECT_EQ(rig.framesOf(kBD), (std::vector<std::int64_t>{300}));
+}
+
+TEST(SequencerMidi, EventsBeyondEveryBlockStillFallDueAndNeverFillTheQueue) {
+    SequencerRig rig;
+    everyStep(rig, 0);
+    rig.midiNext(600, kNoteOn, 0, 64); // beyond two 256-frame blocks
+    rig.block(256);
+    rig.block(256);
+    EXPECT_TRUE(rig.sink.hits.empty());
+    rig.block(256);
+    EXPECT_EQ(rig.framesOf(kBD), (std::vector<std::int64_t>{600}));
+
+    // A host that sends a late note in every short block: each one is handled in turn, so the
+    // queue never fills and a later MIDI stop still arrives.
+    SequencerRig flood;
+    everyStep(flood, 0);
+    for (int block = 0; block < 5000; ++block) {
+        flood.midiNext(512, kNoteOff, 60, 0);
+        flood.block(256);
+    }
+    flood.midiNext(0, kNoteOn, 0, 64);
+    flood.block(256);
+    EXPECT_EQ(flood.framesOf(kBD).size(), 1u);
 }
 
 TEST(SequencerMidi, NegativeDeltasAreDroppedAndEqualDeltasHandledInOrder) {

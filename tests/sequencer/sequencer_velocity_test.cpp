@@ -80,6 +80,7 @@ std::vector<double> playBassDrumRow(std::string_view bd, std::string_view ta, fl
             engine->renderFrame(frame);
             seq.endFrame();
         }
+        seq.endBlock();
     }
     return sink.velocities;
 }
