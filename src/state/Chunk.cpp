@@ -34,8 +34,13 @@ void readNotPresetParams(DrumPlugin& plugin, const xmlNode* element) {
         if (index < kNumKnobs || index >= kNumHostParameters) {
             continue;
         }
+        // A missing value counts as 0; one that is present but not a number changes nothing.
         // Passed on as read: setParameter ignores NaN and clamps the rest.
-        plugin.setParameter(index, readFloatAttribute(param, "value").value_or(0.0f));
+        const auto value = readFloatAttribute(param, "value");
+        if (!value && attribute(param, "value")) {
+            continue;
+        }
+        plugin.setParameter(index, value.value_or(0.0f));
     }
 }
 

@@ -186,28 +186,42 @@ XmlDocument XmlDocument::parseFile(const std::string& fileName) {
     if (fileName.empty()) {
         return {};
     }
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
+    // Only regular files of a sensible size are read: a FIFO would block the caller (at worst
+    // the host, while it creates the plug-in) and a device such as /dev/zero never ends.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        info.st_size > kMaxDocumentFileSize) {
+        ::close(fd);
         return {};
     }
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
     char chunk[65536];
     bool ok = true;
     for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (got > 0) {
-            if (bytes.size() + got > static_cast<std::size_t>(INT_MAX)) {
-                ok = false; // larger than the parser accepts
-                break;
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
             }
-            bytes.append(chunk, got);
-        }
-        if (got < sizeof chunk) {
-            ok = std::ferror(file) == 0;
+            ok = false;
             break;
         }
+        if (got == 0) {
+            break;
+        }
+        if (bytes.size() + static_cast<std::size_t>(got) >
+            static_cast<std::size_t>(kMaxDocumentFileSize)) {
+            ok = false; // the file grew while it was read
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(got));
     }
-    std::fclose(file);
+    ::close(fd);
     if (!ok) {
         return {};
     }

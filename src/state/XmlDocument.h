@@ -15,6 +15,9 @@
 
 namespace vorpalix {
 
+// The largest document file that is read (64 MiB; a full pattern or preset bank is far smaller).
+constexpr long long kMaxDocumentFileSize = 64LL * 1024 * 1024;
+
 // The oldest XML library version the documents are known to work with.
 constexpr int kMinimumXmlLibraryVersion = 20626;
 

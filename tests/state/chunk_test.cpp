@@ -327,6 +327,9 @@ TEST_F(MalformedChunkTest, WrongTypesInsideAKnownRootAreSkipped) {
                           "<InstrumentPresetBank BDIndex=\"zero\"><Foo/></InstrumentPresetBank>"
                           "<MidiCCMap><assign param=\"Volume\" CC=\"abc\"/></MidiCCMap>"
                           "<Unknown/></VorpalixBank>"));
+    // A value that is there but not a number leaves the parameter alone.
+    expectUnchanged(bytes("<VorpalixBank><NotPresetParams><param name=\"Volume\" value=\"abc\"/>"
+                          "<param name=\"Tempo\" value=\"\"/></NotPresetParams></VorpalixBank>"));
 }
 
 TEST_F(MalformedChunkTest, EnormousBlocksChangeNothingAndDoNotCrash) {

@@ -273,6 +273,17 @@ TEST(XmlDocumentMalformed, MissingOrUnreadableFilesGiveNoDocument) {
     EXPECT_FALSE(XmlDocument::parseFile(folder.file("half.xml")));
 }
 
+TEST(XmlDocumentMalformed, PipesAndDevicesAreNotRead) {
+    // A FIFO nobody writes to would block a plain read forever; an endless device would be read
+    // until memory runs out. Both must give no document at once.
+    ScratchFolder folder;
+    const std::string fifo = folder.file("Vorpalix.ini.xml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(XmlDocument::parseFile(fifo));
+    EXPECT_FALSE(XmlDocument::parseFile("/dev/zero"));
+    EXPECT_FALSE(XmlDocument::parseFile("/dev/null"));
+}
+
 TEST(XmlDocumentMalformed, HugeAndHostileDocumentsStayBounded) {
     // Nesting far deeper than any real document.
     std::string deep;
