@@ -176,6 +176,7 @@ double TomVoice::render(const FrameInputs &in) {
     const double twoPiPerRate = twoPiPerRate_;
     const double eK = eK_;
     const double kOsc = kOsc_;
+#pragma GCC unroll 3
     for (Oscillator &osc : osc_) {
         const double fk = osc.f;
         const double sweep = fk * depth - fk;
