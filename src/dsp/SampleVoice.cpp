@@ -159,7 +159,7 @@ void SampleVoice::trigger(float velocity) {
 
 // The waveform at index i and fraction f; samples outside the waveform read as 0, and a choked
 // voice reads silence. Past the end of the waveform the hit is over.
-double SampleVoice::interpolate(std::size_t i, double f) {
+inline double SampleVoice::interpolate(std::size_t i, double f) {
     if (i >= length_ + 2) {
         active_ = false;
         playing_ = false;
