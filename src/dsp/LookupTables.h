@@ -51,16 +51,15 @@ inline double expLookup(double x) {
     return detail::interpolateTable(LookupTables::expTable, (x + 10.0) * 1000.0);
 }
 
-// Identity inside (-knee, knee); outside it bends with slope 1 at the knee through tanh. The
-// caller passes 1/drive too, so that the per-sample path multiplies instead of dividing.
+// Identity inside (-knee, knee); outside it bends with slope 1 at the knee through tanh; NaN
+// passes through. The knee is never negative, so x >= knee already means x > 0 (and at a knee of
+// 0, x = 0 gives 0 either way). The caller passes 1/drive too, so that the per-sample path
+// multiplies instead of dividing.
 inline double softClip(double x, double knee, double drive, double invDrive) {
-    if (x > -knee && x < knee) {
-        return x;
-    }
-    if (x >= knee && x > 0.0) {
+    if (x >= knee) {
         return knee + tanhLookup((x - knee) * drive) * invDrive;
     }
-    if (x <= -knee && x < 0.0) {
+    if (x <= -knee) {
         return tanhLookup((x + knee) * drive) * invDrive - knee;
     }
     return x;
