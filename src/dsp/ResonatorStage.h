@@ -1,7 +1,5 @@
 #pragma once
 
-#include <emmintrin.h>
-
 namespace vorpalix {
 
 // Ringing resonator shared by the rim shot and the hand clap: four cascaded one-pole low-pass
@@ -18,12 +16,7 @@ struct ResonatorStage {
     double y1 = 0.0, y2 = 0.0, y3 = 0.0, y4 = 0.0;
     double out = 0.0;
 
-    // x < -1 ? -1 : (x > 1 ? 1 : x), without branches: minsd(a, b) is a < b ? a : b and maxsd(a, b)
-    // is a > b ? a : b, so with the bound first a NaN passes through as in the comparisons.
-    static double clampUnit(double x) {
-        const __m128d upper = _mm_min_sd(_mm_set_sd(1.0), _mm_set_sd(x));
-        return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(-1.0), upper));
-    }
+    static double clampUnit(double x) { return x < -1.0 ? -1.0 : (x > 1.0 ? 1.0 : x); }
 
     void clear() { s0 = s1 = s2 = y1 = y2 = y3 = y4 = out = 0.0; }
 
