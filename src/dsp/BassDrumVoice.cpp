@@ -10,10 +10,6 @@ namespace vorpalix {
 
 namespace {
 
-double clampKnob(double x) {
-    return std::clamp(x, 0.0, 1.0);
-}
-
 double kTuneFor(double x, double c) {
     return (std::exp(-4.795790545596896 * (x + 1.0)) * 0.7320499999984234 + 0.0006500000000030731) *
            c;

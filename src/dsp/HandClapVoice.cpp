@@ -16,10 +16,6 @@ constexpr double kPulseEnd = 0.01;
 constexpr double kLastPulseStart = 0.6;
 constexpr double kOutputScale = 1.5625;
 
-double knobValue(double x) {
-    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
-} // NaN gives 0
-
 } // namespace
 
 HandClapVoice::HandClapVoice() {
@@ -55,13 +51,13 @@ void HandClapVoice::setSampleRate(float rate) {
 }
 
 void HandClapVoice::setTune(double x) {
-    tuneKnob_ = knobValue(x);
+    tuneKnob_ = clampKnob(x);
     wHC_ = kTwoPi * (1.5 * tuneKnob_ + 0.25) * 1106.0 / sampleRate_.rate;
     stage_.w = wHC_;
 }
 
 void HandClapVoice::setReverb(double x) {
-    reverbKnob_ = knobValue(x);
+    reverbKnob_ = clampKnob(x);
     kRev_ = (std::exp(-13.365219449990862 * reverbKnob_) * 0.19985031351893462 +
              0.00014968648106443428) *
             sampleRate_.c;

@@ -19,10 +19,6 @@ constexpr double kStageOutputGains[3] = {2.5, 1.25, 2.5};
 constexpr double kAttackSeconds = 0.000416;
 constexpr double kOutputScale = 1.50609375;
 
-double knobValue(double x) {
-    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
-} // NaN gives 0
-
 } // namespace
 
 RimShotVoice::RimShotVoice() {
@@ -49,12 +45,12 @@ void RimShotVoice::setSampleRate(float rate) {
 }
 
 void RimShotVoice::setTune(double x) {
-    a_ = knobValue(x) + 0.5;
+    a_ = clampKnob(x) + 0.5;
     updateStages();
 }
 
 void RimShotVoice::setDecay(double x) {
-    d_ = 2.0 * knobValue(x);
+    d_ = 2.0 * clampKnob(x);
     updateStages();
 }
 

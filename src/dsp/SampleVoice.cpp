@@ -25,10 +25,6 @@ constexpr double kMaxCornerShareOfNyquist = 0.9;
 // The low-pass keeps the usual 1e-24 guard: a choked hat feeds it zeros for thousands of samples,
 // and without it the ringing state would decay into denormal numbers.
 
-double knobValue(double x) {
-    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
-} // NaN gives 0
-
 SampleKind kindForName(std::string_view name) {
     if (name == "ch") {
         return SampleKind::ClosedHat;
@@ -104,7 +100,7 @@ void SampleVoice::setSampleRate(float rate) {
 }
 
 void SampleVoice::setTune(double x) {
-    x = knobValue(x);
+    x = clampKnob(x);
     if (kind_ == SampleKind::Ride) {
         tuneFactor_ =
             std::exp(-6.124135471939625 / (x + 1.0)) * 17.0398005844999 + 0.7826933488566354;
@@ -116,7 +112,7 @@ void SampleVoice::setTune(double x) {
 }
 
 void SampleVoice::setDecay(double x) {
-    decayKnob_ = knobValue(x);
+    decayKnob_ = clampKnob(x);
     updateDecay();
 }
 

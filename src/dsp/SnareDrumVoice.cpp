@@ -10,10 +10,6 @@ namespace vorpalix {
 
 namespace {
 
-double clampKnob(double x) {
-    return std::clamp(x, 0.0, 1.0);
-}
-
 double kToneFor(double x, double c) {
     return c / (8888.888888888883 * x + 1111.111111111111 - 17777.777777777766 * x * x +
                 17777.777777777774 * x * x * x);

@@ -10,10 +10,6 @@ namespace vorpalix {
 
 namespace {
 
-double clampKnob(double x) {
-    return std::clamp(x, 0.0, 1.0);
-}
-
 double kToneFor(double x, double c) {
     return (std::exp(-10.385913701770846 * x) * 0.09955307262569207 + 0.00044692737430453665) * c;
 }

@@ -11,6 +11,9 @@ struct FrameInputs {
     double tomNoise = 0.0;
 };
 
+// A knob value brought into 0..1; NaN gives 0.
+inline double clampKnob(double x) { return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0; }
+
 // Base of every instrument voice. A voice whose playing flag is clear contributes exactly 0 and
 // does not advance. Each concrete voice has a non-virtual `double render(const FrameInputs&)`
 // that the engine calls through the concrete type, so the per-sample loop has no virtual calls.
