@@ -5,6 +5,7 @@
 #include "EditingTestSupport.h"
 #include "sequencer/PatternBank.h"
 #include "sequencer/PatternFiles.h"
+#include "state/StateTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,46 +25,9 @@ namespace {
 
 using test::rowCodes;
 using test::storeRowCodes;
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string name = (std::filesystem::temp_directory_path() / "vx-files-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr) {
-            path_ = name;
-        }
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string readBytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& fileName, const std::string& bytes) {
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using state_test::readBytes;
+using state_test::ScratchFolder;
+using state_test::writeBytes;
 
 // The 16-step text of every row. Files carry rows as text, where an empty step and an accent
 // without a hit both read ".", so patterns are compared in that form.
