@@ -21,7 +21,7 @@ constexpr int kBlock = 512;
 constexpr int kRetriggerFrames = 5512; // 125 ms at 44.1 kHz
 constexpr double kRate = 44100.0;
 
-template <class V> void renderRetriggered(benchmark::State &state, V &voice) {
+template <class V> void renderRetriggered(benchmark::State& state, V& voice) {
     voice.setSampleRate(static_cast<float>(kRate));
     voice.setLevel(0.8);
     std::uint32_t noise = 0x2545F491u;
@@ -43,32 +43,32 @@ template <class V> void renderRetriggered(benchmark::State &state, V &voice) {
         static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
 }
 
-void BM_BassDrumVoice(benchmark::State &state) {
+void BM_BassDrumVoice(benchmark::State& state) {
     BassDrumVoice v;
     renderRetriggered(state, v);
 }
 
-void BM_SnareDrumVoice(benchmark::State &state) {
+void BM_SnareDrumVoice(benchmark::State& state) {
     SnareDrumVoice v;
     renderRetriggered(state, v);
 }
 
-void BM_TomVoice(benchmark::State &state) {
+void BM_TomVoice(benchmark::State& state) {
     TomVoice v(TomVoice::kLowTom);
     renderRetriggered(state, v);
 }
 
-void BM_RimShotVoice(benchmark::State &state) {
+void BM_RimShotVoice(benchmark::State& state) {
     RimShotVoice v;
     renderRetriggered(state, v);
 }
 
-void BM_HandClapVoice(benchmark::State &state) {
+void BM_HandClapVoice(benchmark::State& state) {
     HandClapVoice v;
     renderRetriggered(state, v);
 }
 
-void BM_SampleVoice(benchmark::State &state, const char *name) {
+void BM_SampleVoice(benchmark::State& state, const char* name) {
     SampleVoice v(name);
     renderRetriggered(state, v);
 }

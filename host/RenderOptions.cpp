@@ -186,11 +186,10 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   const auto dash = value.find('-', 1);
                   std::int64_t first = 0;
                   std::int64_t last = 0;
-                  const bool ok =
-                      dash == std::string_view::npos
-                          ? parseInt(value, first) && parseInt(value, last)
-                          : parseInt(value.substr(0, dash), first) &&
-                                parseInt(value.substr(dash + 1), last);
+                  const bool ok = dash == std::string_view::npos
+                                      ? parseInt(value, first) && parseInt(value, last)
+                                      : parseInt(value.substr(0, dash), first) &&
+                                            parseInt(value.substr(dash + 1), last);
                   if (!ok || first < 0 || first > 95 || last < 0 || last > 95) {
                       error = "--patterns needs A-B with patterns 0..95, not \"" +
                               std::string(value) + "\"";

@@ -123,7 +123,7 @@ void BassDrumVoice::trigger(float velocity) {
     outCoef_ = 0.2 * c;
 }
 
-double BassDrumVoice::render(const FrameInputs &in) {
+double BassDrumVoice::render(const FrameInputs& in) {
     if (!playing_) {
         return 0.0;
     }

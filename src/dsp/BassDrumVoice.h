@@ -27,7 +27,7 @@ public:
     void setTuneDepth(double x);
 
     // Audio thread. One output sample; 0 while idle.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Derived values, for the editor and tests.
     double kTune() const { return kTune_; }
@@ -59,7 +59,7 @@ private:
     // Rate-dependent constants.
     double c_ = 1.0;
     double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz
-    double thrDecay_ = 1.0; // 1 - 0.001 c + 1e-24
+    double thrDecay_ = 1.0;     // 1 - 0.001 c + 1e-24
 
     // Hit state.
     double gSq_ = 0.0, g2_ = 0.0;

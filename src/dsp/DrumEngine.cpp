@@ -50,7 +50,7 @@ void DrumEngine::setSampleRate(float rate) {
     }
     rate = std::clamp(rate, kMinSampleRate, kMaxSampleRate);
     rate_ = SampleRateInfo::fromRate(rate);
-    for (Voice *v : voices_) {
+    for (Voice* v : voices_) {
         v->setSampleRate(rate);
     }
     tomCountdown_ = 0;
@@ -175,7 +175,7 @@ void DrumEngine::setEngineParameter(int index, float value) {
     default:
         if (index >= 12 && index <= 29) {
             // Toms: six knobs each, LT from 12, MT from 18, HT from 24.
-            TomVoice &tom = index < 18 ? lt_ : (index < 24 ? mt_ : ht_);
+            TomVoice& tom = index < 18 ? lt_ : (index < 24 ? mt_ : ht_);
             switch ((index - 12) % 6) {
             case 0:
                 tom.setLevel(x);
@@ -238,11 +238,11 @@ bool DrumEngine::isPlaying(int instrument) const {
     return isValidInstrument(instrument) && voices_[instrument]->isPlaying();
 }
 
-const Voice &DrumEngine::voice(int instrument) const {
+const Voice& DrumEngine::voice(int instrument) const {
     return *voices_[std::clamp(instrument, 0, kNumInstruments - 1)];
 }
 
-const TomVoice &DrumEngine::tom(int instrument) const {
+const TomVoice& DrumEngine::tom(int instrument) const {
     return instrument == kMT ? mt_ : (instrument == kHT ? ht_ : lt_);
 }
 
@@ -328,7 +328,7 @@ void DrumEngine::stepTomNoise() {
     tomNoise_ = (8.0 * tomE_ + 1.0) * h * (-0.25);
 }
 
-void DrumEngine::renderFrame(OutputFrame &out) {
+void DrumEngine::renderFrame(OutputFrame& out) {
     stepNoise();
     stepTomNoise();
     const FrameInputs in{noise_, tomNoise_};
@@ -358,7 +358,7 @@ void DrumEngine::renderFrame(OutputFrame &out) {
 #pragma GCC unroll 8
     for (int i = 0; i < OutputFrame::kSize; i += 2) {
         const __m128 pair = toSamples(_mm_mul_pd(G, _mm_load_pd(mix_ + i)));
-        _mm_storel_pi(reinterpret_cast<__m64 *>(out.values + i), pair);
+        _mm_storel_pi(reinterpret_cast<__m64*>(out.values + i), pair);
     }
 }
 

@@ -38,8 +38,8 @@ public:
     static constexpr float kMaxSampleRate = 768000.0f;
 
     DrumEngine();
-    DrumEngine(const DrumEngine &) = delete;
-    DrumEngine &operator=(const DrumEngine &) = delete;
+    DrumEngine(const DrumEngine&) = delete;
+    DrumEngine& operator=(const DrumEngine&) = delete;
 
     // Host dispatcher thread, while not processing. Resets noise, tom noise and voice filters.
     void setSampleRate(float rate);
@@ -56,20 +56,20 @@ public:
     void triggerStepAccented(int instrument, bool ignored, bool totalAccent);
 
     // Audio thread. No allocation, no locks. Fills one frame: master, then the eleven instruments.
-    void renderFrame(OutputFrame &out);
+    void renderFrame(OutputFrame& out);
 
     // Read accessors (any thread; values may be one frame old).
-    const SampleRateInfo &sampleRateInfo() const { return rate_; }
+    const SampleRateInfo& sampleRateInfo() const { return rate_; }
     double masterGain() const { return masterGain_; }
     double totalAccent() const { return totalAccent_; }
     bool isMuted(int instrument) const;
     bool isSoloed(int instrument) const;
     bool isEnabled(int instrument) const;
     bool isPlaying(int instrument) const;
-    const Voice &voice(int instrument) const;
-    const BassDrumVoice &bassDrum() const { return bd_; }
-    const SnareDrumVoice &snareDrum() const { return sd_; }
-    const TomVoice &tom(int instrument) const; // kLT, kMT or kHT
+    const Voice& voice(int instrument) const;
+    const BassDrumVoice& bassDrum() const { return bd_; }
+    const SnareDrumVoice& snareDrum() const { return sd_; }
+    const TomVoice& tom(int instrument) const; // kLT, kMT or kHT
     // Output of instrument i in the last frame, before the master gain.
     double voiceOutput(int instrument) const;
     // Shared sources of the last frame, for tests.
@@ -95,7 +95,7 @@ private:
     SampleVoice oh_{"oh"};
     SampleVoice cr_{"cr"};
     SampleVoice rd_{"rd"};
-    Voice *voices_[kNumInstruments];
+    Voice* voices_[kNumInstruments];
 
     // The last frame before the master gain, laid out like OutputFrame: [0] the sum of the
     // instruments, [1 + i] instrument i. Aligned so that the output stage reads it in pairs.

@@ -77,7 +77,7 @@ void HandClapVoice::trigger(float velocity) {
     kT2_ = 0.1 * sampleRate_.c;
 }
 
-double HandClapVoice::render(const FrameInputs &in) {
+double HandClapVoice::render(const FrameInputs& in) {
     if (!playing_) {
         return 0.0;
     }

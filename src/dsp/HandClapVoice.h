@@ -24,7 +24,7 @@ public:
     void setReverb(double x);
 
     // Audio thread. No allocation, no locks. One output sample from the frame's white noise.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Read-only views of the derived coefficients and envelope state.
     double tuneCoefficient() const { return wHC_; }

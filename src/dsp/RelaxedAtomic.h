@@ -10,10 +10,10 @@ namespace vorpalix {
 template <typename T> class RelaxedAtomic {
 public:
     constexpr RelaxedAtomic(T value = T{}) noexcept : value_(value) {}
-    RelaxedAtomic(const RelaxedAtomic &) = delete;
-    RelaxedAtomic &operator=(const RelaxedAtomic &) = delete;
+    RelaxedAtomic(const RelaxedAtomic&) = delete;
+    RelaxedAtomic& operator=(const RelaxedAtomic&) = delete;
 
-    RelaxedAtomic &operator=(T value) noexcept {
+    RelaxedAtomic& operator=(T value) noexcept {
         value_.store(value, std::memory_order_relaxed);
         return *this;
     }

@@ -35,7 +35,7 @@ void RimShotVoice::setSampleRate(float rate) {
     }
     Voice::setSampleRate(rate);
     updateStages();
-    for (ResonatorStage &s : stages_) {
+    for (ResonatorStage& s : stages_) {
         s.s0 = s.y1 = s.y2 = s.y3 = s.y4 = 0.0;
     }
     target_ = 0.0;
@@ -79,7 +79,7 @@ void RimShotVoice::trigger(float velocity) {
     kEnv_ = 0.9 * sampleRate_.c;
 }
 
-double RimShotVoice::render(const FrameInputs & /*in*/) {
+double RimShotVoice::render(const FrameInputs& /*in*/) {
     if (!playing_) {
         return 0.0;
     }

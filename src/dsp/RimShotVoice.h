@@ -24,7 +24,7 @@ public:
     void setDecay(double x);
 
     // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Read-only views of the derived coefficients and the end-of-hit envelope.
     double stageCoefficient(int stage) const { return stages_[stage].w; }

@@ -166,11 +166,11 @@ inline double SampleVoice::interpolate(std::size_t i, double f) {
     }
     // samples_[i] is waveform sample i - 1; the zeros around the waveform stand for the
     // samples outside it.
-    const double *S = samples_.data() + i;
+    const double* S = samples_.data() + i;
     return bSpline(S[0], S[1], S[2], S[3], f);
 }
 
-double SampleVoice::render(const FrameInputs & /*in*/) {
+double SampleVoice::render(const FrameInputs& /*in*/) {
     // A hit cut short by a sample-rate change stays silent until the next trigger.
     if (!playing_ || !active_) {
         return 0.0;

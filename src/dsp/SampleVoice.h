@@ -43,7 +43,7 @@ public:
     bool isChoked() const { return choke_; }
 
     // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Uniform cubic B-spline through four neighbouring samples at fraction f (0..1) between t1
     // and t2.

@@ -42,7 +42,7 @@ void SnareDrumVoice::setSampleRate(float rate) {
     Voice::setSampleRate(rate);
     const double c = sampleRate_.c;
     c_ = c;
-    for (Oscillator *osc : {&oscA_, &oscB_}) {
+    for (Oscillator* osc : {&oscA_, &oscB_}) {
         osc->cycleCounter = 1;
         osc->cycleScale = osc->invCycleScale = 1.0;
         osc->sign = osc->prevSign = 0.0;
@@ -117,7 +117,7 @@ void SnareDrumVoice::trigger(float velocity) {
     outCoef_ = 0.2 * c;
 }
 
-double SnareDrumVoice::advance(Oscillator &osc, double inc) {
+double SnareDrumVoice::advance(Oscillator& osc, double inc) {
     osc.phase += osc.cycleScale * inc;
     if (osc.phase > kTwoPiF) {
         osc.phase -= kTwoPiF;
@@ -130,7 +130,7 @@ double SnareDrumVoice::advance(Oscillator &osc, double inc) {
     return (osc.phase - kHalfPiF) * kTriangleSlope;
 }
 
-double SnareDrumVoice::render(const FrameInputs &in) {
+double SnareDrumVoice::render(const FrameInputs& in) {
     if (!playing_) {
         return 0.0;
     }

@@ -26,7 +26,7 @@ public:
     void setSnappy(double x);
 
     // Audio thread. One output sample; 0 while idle.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Derived values, for the editor and tests.
     double tune() const { return tune_; }
@@ -53,7 +53,7 @@ private:
     };
 
     // Advances one oscillator and returns its triangle value t (about +-1.035); updates the sign.
-    static double advance(Oscillator &osc, double inc);
+    static double advance(Oscillator& osc, double inc);
 
     RelaxedAtomic<double> toneKnob_{0.25};
     RelaxedAtomic<double> decayKnob_{0.5};

@@ -30,7 +30,7 @@ constexpr double kHeldPhase125 = 3.9269909262657166; // 1.25 pi
 
 } // namespace
 
-TomVoice::TomVoice(const Tuning &tuning) {
+TomVoice::TomVoice(const Tuning& tuning) {
     LookupTables::build();
     osc_[0].f = tuning.f1;
     osc_[1].f = tuning.f2;
@@ -38,7 +38,7 @@ TomVoice::TomVoice(const Tuning &tuning) {
     osc_[0].skewConst = 0.565;
     osc_[1].skewConst = 0.565;
     osc_[2].skewConst = 0.575;
-    for (Oscillator &osc : osc_) {
+    for (Oscillator& osc : osc_) {
         osc.skewPerHz = osc.skewConst / osc.f;
     }
     setTune(0.5);
@@ -59,7 +59,7 @@ void TomVoice::setSampleRate(float rate) {
     kDecay_ = kDecayFor(decayKnob_, c);
     setTuneDecay(tuneDecayKnob_);
     twoPiPerRate_ = kTwoPiF / sampleRate_.rate;
-    for (Oscillator &osc : osc_) {
+    for (Oscillator& osc : osc_) {
         osc.phase = 0.0;
         osc.v = osc.w = 0.0;
     }
@@ -121,12 +121,12 @@ void TomVoice::trigger(float velocity) {
     eN_ = eSB_ = eSA_ = eP_ = 0.0;
     kSB_ = kSA_ = kN_ = kC_ = kP_ = kB_ = kA_ = 0.1 * c;
     kOsc_ = 0.2 * c;
-    for (Oscillator &osc : osc_) {
+    for (Oscillator& osc : osc_) {
         osc.w = osc.v;
     }
 }
 
-double TomVoice::render(const FrameInputs &in) {
+double TomVoice::render(const FrameInputs& in) {
     if (!playing_) {
         return 0.0;
     }
@@ -173,7 +173,7 @@ double TomVoice::render(const FrameInputs &in) {
     const double eK = eK_;
     const double kOsc = kOsc_;
 #pragma GCC unroll 3
-    for (Oscillator &osc : osc_) {
+    for (Oscillator& osc : osc_) {
         const double fk = osc.f;
         const double sweep = fk * depth - fk;
         const double inc = (fk * tune + S * sweep) * twoPiPerRate;

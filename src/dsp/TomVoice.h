@@ -19,7 +19,7 @@ public:
     static constexpr Tuning kMidTom{110.0, 71.24, 181.65};
     static constexpr Tuning kHighTom{132.2, 89.89, 249.7};
 
-    explicit TomVoice(const Tuning &tuning);
+    explicit TomVoice(const Tuning& tuning);
 
     // Audio thread or while processing is stopped. Recomputes coefficients, clears the filter.
     void setSampleRate(float rate) override;
@@ -34,7 +34,7 @@ public:
     void setTuneDecay(double x);
 
     // Audio thread. One output sample; 0 while idle. `in.tomNoise` is mixed in under eN.
-    double render(const FrameInputs &in);
+    double render(const FrameInputs& in);
 
     // Derived values, for the editor and tests.
     double tune() const { return tune_; }

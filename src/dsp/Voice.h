@@ -12,7 +12,9 @@ struct FrameInputs {
 };
 
 // A knob value brought into 0..1; NaN gives 0.
-inline double clampKnob(double x) { return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0; }
+inline double clampKnob(double x) {
+    return x >= 0.0 ? (x <= 1.0 ? x : 1.0) : 0.0;
+}
 
 // Base of every instrument voice. A voice whose playing flag is clear contributes exactly 0 and
 // does not advance. Each concrete voice has a non-virtual `double render(const FrameInputs&)`
@@ -31,7 +33,7 @@ public:
     void setLevel(double level) { level_ = level; }
     double level() const { return level_.load(); }
     bool isPlaying() const { return playing_; }
-    const SampleRateInfo &sampleRate() const { return sampleRate_; }
+    const SampleRateInfo& sampleRate() const { return sampleRate_; }
 
     // Velocity gain: a plain sequencer step (48/127) gives about 1.
     static double velocityGain(float velocity) { return static_cast<double>(velocity * 2.645f); }

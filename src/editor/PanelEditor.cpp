@@ -12,7 +12,9 @@ PanelEditor::PanelEditor(DrumPlugin& plugin)
     plugin_.attachPatternEditing(editing_.get());
 }
 
-PanelEditor::~PanelEditor() { plugin_.attachPatternEditing(nullptr); }
+PanelEditor::~PanelEditor() {
+    plugin_.attachPatternEditing(nullptr);
+}
 
 void PanelEditor::setPanelDescription(const xmlNode* gui) {
     if (!isElement(gui, "GUI")) {

@@ -23,8 +23,8 @@ public:
     }
 
     // Any thread. Calls the host back; 0 when there is no host.
-    vst::VstIntPtr callHost(vst::VstInt32 opcode, vst::VstInt32 index = 0,
-                            vst::VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
+    vst::VstIntPtr callHost(vst::VstInt32 opcode, vst::VstInt32 index = 0, vst::VstIntPtr value = 0,
+                            void* ptr = nullptr, float opt = 0.0f);
 
     // UI thread. The dispatcher: decodes the opcode and calls the operations below.
     virtual vst::VstIntPtr dispatcher(vst::VstInt32 opcode, vst::VstInt32 index,

@@ -143,7 +143,9 @@ void DrumPlugin::setProgram(vst::VstInt32 program) {
     sendKnobValues();
 }
 
-void DrumPlugin::getProgramName(char* name) { copyText(name, "Default", vst::kVstMaxProgNameLen); }
+void DrumPlugin::getProgramName(char* name) {
+    copyText(name, "Default", vst::kVstMaxProgNameLen);
+}
 
 void DrumPlugin::getParameterName(vst::VstInt32 index, char* text) {
     parameters_.getParameterName(index, text);
@@ -155,7 +157,9 @@ void DrumPlugin::getParameterLabel(vst::VstInt32 index, char* text) {
 
 // --- Plug-in operations -------------------------------------------------------------------------
 
-void DrumPlugin::setSequencerState(bool on) { requestedState_.store(on, std::memory_order_relaxed); }
+void DrumPlugin::setSequencerState(bool on) {
+    requestedState_.store(on, std::memory_order_relaxed);
+}
 
 void DrumPlugin::setSequencerSync(int sync) {
     requestedSync_.store(sync == kSyncInternal ? kSyncInternal : kSyncExternal,
@@ -217,7 +221,9 @@ void DrumPlugin::setLearnMode(bool on) {
     }
 }
 
-void DrumPlugin::setFreeModeThreshold(int level) { freeModeThreshold_ = std::clamp(level, 0, 127); }
+void DrumPlugin::setFreeModeThreshold(int level) {
+    freeModeThreshold_ = std::clamp(level, 0, 127);
+}
 
 const vst::VstTimeInfo* DrumPlugin::hostTime(vst::VstInt32 filter) {
     return reinterpret_cast<const vst::VstTimeInfo*>(callHost(vst::audioMasterGetTime, 0, filter));
@@ -225,7 +231,9 @@ const vst::VstTimeInfo* DrumPlugin::hostTime(vst::VstInt32 filter) {
 
 // --- Host queries -------------------------------------------------------------------------------
 
-void DrumPlugin::resume() { callHost(vst::audioMasterWantMidi, 0, 1); }
+void DrumPlugin::resume() {
+    callHost(vst::audioMasterWantMidi, 0, 1);
+}
 
 void DrumPlugin::setSampleRate(float rate) {
     AudioEffect::setSampleRate(rate);
@@ -280,15 +288,32 @@ vst::VstInt32 DrumPlugin::canDo(const char* text) {
         vst::VstInt32 answer;
     };
     static constexpr Answer kAnswers[] = {
-        {"sendVstEvents", -1},       {"sendVstMidiEvent", -1},    {"sendVstTimeInfo", -1},
-        {"receiveVstEvents", 1},     {"receiveVstMidiEvent", 1},  {"receiveVstTimeInfo", 1},
-        {"offline", 0},              {"plugAsChannelInsert", 0},  {"plugAsSend", 0},
-        {"mixDryWet", 0},            {"noRealTime", 0},           {"multipass", 0},
-        {"metapass", 0},             {"1in1out", 0},              {"1in2out", 0},
-        {"2in1out", 0},              {"2in2out", 0},              {"2in4out", 0},
-        {"4in2out", 0},              {"4in4out", 0},              {"4in8out", 0},
-        {"8in4out", 0},              {"8in8out", 0},              {"midiProgramNames", -1},
-        {"conformsToWindowRules", 0}, {"bypass", -1},
+        {"sendVstEvents", -1},
+        {"sendVstMidiEvent", -1},
+        {"sendVstTimeInfo", -1},
+        {"receiveVstEvents", 1},
+        {"receiveVstMidiEvent", 1},
+        {"receiveVstTimeInfo", 1},
+        {"offline", 0},
+        {"plugAsChannelInsert", 0},
+        {"plugAsSend", 0},
+        {"mixDryWet", 0},
+        {"noRealTime", 0},
+        {"multipass", 0},
+        {"metapass", 0},
+        {"1in1out", 0},
+        {"1in2out", 0},
+        {"2in1out", 0},
+        {"2in2out", 0},
+        {"2in4out", 0},
+        {"4in2out", 0},
+        {"4in4out", 0},
+        {"4in8out", 0},
+        {"8in4out", 0},
+        {"8in8out", 0},
+        {"midiProgramNames", -1},
+        {"conformsToWindowRules", 0},
+        {"bypass", -1},
     };
     for (const Answer& a : kAnswers) {
         if (std::strcmp(text, a.query) == 0) {

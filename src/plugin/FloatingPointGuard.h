@@ -8,7 +8,9 @@ namespace vorpalix {
 // caller's floating-point control word afterwards. Audio thread.
 class FloatingPointGuard {
 public:
-    FloatingPointGuard() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero); }
+    FloatingPointGuard() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero);
+    }
     ~FloatingPointGuard() { _mm_setcsr(saved_); }
     FloatingPointGuard(const FloatingPointGuard&) = delete;
     FloatingPointGuard& operator=(const FloatingPointGuard&) = delete;

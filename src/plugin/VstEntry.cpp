@@ -17,6 +17,6 @@ __attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vst::HostCall
 }
 
 // Older hosts look for "main"; it is the same entry under a second name.
-__attribute__((visibility("default"))) vst::AEffect* vorpalixMainAlias(vst::HostCallback host)
-    __asm__("main") __attribute__((alias("VSTPluginMain")));
+__attribute__((visibility("default"))) vst::AEffect*
+vorpalixMainAlias(vst::HostCallback host) __asm__("main") __attribute__((alias("VSTPluginMain")));
 }

@@ -83,7 +83,7 @@ std::string cleanPresetName(std::string_view text) {
 
 InstrumentPreset::InstrumentPreset(int instrument)
     : instrument_(instrument >= 0 && instrument < kPresetInstruments ? instrument : 0) {
-    for (auto &v : values_) {
+    for (auto& v : values_) {
         v.store(0.0f, std::memory_order_relaxed);
     }
 }
@@ -112,7 +112,7 @@ void InstrumentPreset::setValues(std::span<const float> values) {
     }
 }
 
-void InstrumentPreset::exchangeWith(InstrumentPreset &other) {
+void InstrumentPreset::exchangeWith(InstrumentPreset& other) {
     if (&other == this || other.instrument_ != instrument_) {
         return;
     }
@@ -124,14 +124,14 @@ void InstrumentPreset::exchangeWith(InstrumentPreset &other) {
     }
 }
 
-bool InstrumentPreset::readPresetElement(const xmlNode *element) {
+bool InstrumentPreset::readPresetElement(const xmlNode* element) {
     if (!isElement(element, layout().elementName)) {
         return false;
     }
     if (const auto name = attribute(element, "name")) {
         setName(*name);
     }
-    for (const xmlNode *param : elementChildren(element)) {
+    for (const xmlNode* param : elementChildren(element)) {
         if (!isElement(param, "param")) {
             continue;
         }
@@ -149,20 +149,20 @@ bool InstrumentPreset::readPresetElement(const xmlNode *element) {
     return true;
 }
 
-void InstrumentPreset::writePresetElement(xmlNode *element) const {
+void InstrumentPreset::writePresetElement(xmlNode* element) const {
     if (element == nullptr) {
         return;
     }
     setAttribute(element, "name", name_);
     for (int k = 0; k < count(); ++k) {
-        xmlNode *param = appendElement(element, "param");
+        xmlNode* param = appendElement(element, "param");
         setAttribute(param, "name", layout().knobNames[k]);
         setFloatAttribute(param, "value", value(k));
     }
 }
 
-xmlNode *InstrumentPreset::appendPresetElement(xmlNode *parent) const {
-    xmlNode *element = appendElement(parent, layout().elementName);
+xmlNode* InstrumentPreset::appendPresetElement(xmlNode* parent) const {
+    xmlNode* element = appendElement(parent, layout().elementName);
     writePresetElement(element);
     return element;
 }

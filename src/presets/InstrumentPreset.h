@@ -25,12 +25,12 @@ inline constexpr int kMaxKnobsPerInstrument = 6;
 // Where an instrument's knobs lie in the parameter table, the name of its preset element and
 // the names of its knobs in value order.
 struct InstrumentLayout {
-    const char *code;          // "BD"
-    const char *elementName;   // "BDPreset"
-    const char *selectionName; // "BDIndex", the bank's selection attribute
+    const char* code;          // "BD"
+    const char* elementName;   // "BDPreset"
+    const char* selectionName; // "BDIndex", the bank's selection attribute
     int firstParameter;
     int count;
-    std::array<const char *, kMaxKnobsPerInstrument> knobNames;
+    std::array<const char*, kMaxKnobsPerInstrument> knobNames;
 };
 
 inline constexpr std::array<InstrumentLayout, kPresetInstruments> kInstrumentLayouts{{
@@ -84,11 +84,11 @@ class InstrumentPreset {
 public:
     // Named "Default", every value 0.0. An instrument outside 0..10 is taken as 0.
     explicit InstrumentPreset(int instrument);
-    InstrumentPreset(const InstrumentPreset &) = delete;
-    InstrumentPreset &operator=(const InstrumentPreset &) = delete;
+    InstrumentPreset(const InstrumentPreset&) = delete;
+    InstrumentPreset& operator=(const InstrumentPreset&) = delete;
 
     int instrument() const { return instrument_; }
-    const InstrumentLayout &layout() const { return kInstrumentLayouts[instrument_]; }
+    const InstrumentLayout& layout() const { return kInstrumentLayouts[instrument_]; }
     int firstParameter() const { return layout().firstParameter; }
     int count() const { return layout().count; }
 
@@ -101,22 +101,22 @@ public:
     void setValues(std::span<const float> values);
 
     // UI thread.
-    const std::string &name() const { return name_; }
+    const std::string& name() const { return name_; }
     void setName(std::string_view name) { name_ = cleanPresetName(name); }
 
     // UI thread. Exchanges names and values with another preset of the same instrument.
-    void exchangeWith(InstrumentPreset &other);
+    void exchangeWith(InstrumentPreset& other);
 
     // UI thread. Reads this instrument's preset element: the name (first 23 bytes) when the
     // element has one, and each param child whose name is one of the knobs (value clamped to
     // 0..1, 0.0 when absent or unreadable). Knobs without a param keep their values. An element
     // of another name changes nothing and gives false.
-    bool readPresetElement(const xmlNode *element);
+    bool readPresetElement(const xmlNode* element);
     // UI thread. Gives element (already named by the caller) the name attribute and one param
     // child per knob in order, with name and value ("%f").
-    void writePresetElement(xmlNode *element) const;
+    void writePresetElement(xmlNode* element) const;
     // UI thread. A new preset element appended to parent; nullptr when parent is nullptr.
-    xmlNode *appendPresetElement(xmlNode *parent) const;
+    xmlNode* appendPresetElement(xmlNode* parent) const;
 
 private:
     int instrument_;

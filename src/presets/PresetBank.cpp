@@ -9,11 +9,11 @@
 namespace vorpalix {
 
 namespace {
-constexpr const char *kBankElement = "InstrumentPresetBank";
-constexpr const char *kSetElement = "InstrumentPresetSet";
+constexpr const char* kBankElement = "InstrumentPresetBank";
+constexpr const char* kSetElement = "InstrumentPresetSet";
 } // namespace
 
-PresetBank::PresetBank(DrumPlugin &plugin) : plugin_(plugin) {
+PresetBank::PresetBank(DrumPlugin& plugin) : plugin_(plugin) {
     for (int i = 0; i < kPresetInstruments; ++i) {
         selection_[i].store(0, std::memory_order_relaxed);
         for (int s = 0; s < kPresetsPerInstrument; ++s) {
@@ -31,7 +31,7 @@ int PresetBank::selection(int instrument) const {
 
 int PresetBank::ownerOf(int parameterIndex) {
     for (int i = 0; i < kPresetInstruments; ++i) {
-        const auto &l = kInstrumentLayouts[i];
+        const auto& l = kInstrumentLayouts[i];
         if (parameterIndex >= l.firstParameter && parameterIndex < l.firstParameter + l.count) {
             return i;
         }
@@ -50,7 +50,7 @@ void PresetBank::setPresetValue(int parameterIndex, float value) {
     if (owner < 0) {
         return;
     }
-    InstrumentPreset &p = *presets_[owner][selection(owner)];
+    InstrumentPreset& p = *presets_[owner][selection(owner)];
     p.setValue(parameterIndex - p.firstParameter(), value);
 }
 
@@ -60,7 +60,7 @@ void PresetBank::selectPreset(int instrument, int slot) {
         return;
     }
     selection_[instrument].store(slot, std::memory_order_relaxed);
-    const InstrumentPreset &p = *presets_[instrument][slot];
+    const InstrumentPreset& p = *presets_[instrument][slot];
     // Read every value before sending any: setParameter writes back into the selected preset.
     std::array<float, kMaxKnobsPerInstrument> values{};
     for (int k = 0; k < p.count(); ++k) {
@@ -97,9 +97,9 @@ void PresetBank::renamePreset(std::string_view text) {
 }
 
 void PresetBank::resetSlotValues(int instrument, int firstSlot) {
-    const ParameterTable &table = plugin_.parameters();
+    const ParameterTable& table = plugin_.parameters();
     std::array<float, kMaxKnobsPerInstrument> defaults{};
-    const InstrumentLayout &l = kInstrumentLayouts[instrument];
+    const InstrumentLayout& l = kInstrumentLayouts[instrument];
     for (int k = 0; k < l.count; ++k) {
         defaults[k] = table.info(l.firstParameter + k).defaultValue;
     }
@@ -114,16 +114,16 @@ void PresetBank::resetValuesToDefaults() {
     }
 }
 
-std::array<int, kPresetInstruments> PresetBank::fillFromChildren(const xmlNode *element) {
+std::array<int, kPresetInstruments> PresetBank::fillFromChildren(const xmlNode* element) {
     std::array<int, kPresetInstruments> filled{};
-    for (const xmlNode *child : elementChildren(element)) {
+    for (const xmlNode* child : elementChildren(element)) {
         const int i = instrumentOfPresetElement(elementName(child));
         if (i < 0 || filled[i] >= kPresetsPerInstrument) {
             continue;
         }
-        InstrumentPreset &slot = *presets_[i][filled[i]];
+        InstrumentPreset& slot = *presets_[i][filled[i]];
         // Values the element lacks take the defaults, not what the slot held before.
-        const ParameterTable &table = plugin_.parameters();
+        const ParameterTable& table = plugin_.parameters();
         for (int k = 0; k < slot.count(); ++k) {
             slot.setValue(k, table.info(slot.firstParameter() + k).defaultValue);
         }
@@ -133,7 +133,7 @@ std::array<int, kPresetInstruments> PresetBank::fillFromChildren(const xmlNode *
     return filled;
 }
 
-bool PresetBank::readPresetSet(const xmlNode *element) {
+bool PresetBank::readPresetSet(const xmlNode* element) {
     if (!isElement(element, kSetElement)) {
         return false;
     }
@@ -147,7 +147,7 @@ bool PresetBank::readPresetSet(const xmlNode *element) {
     return true;
 }
 
-bool PresetBank::readPresetBank(const xmlNode *element, bool readSelections) {
+bool PresetBank::readPresetBank(const xmlNode* element, bool readSelections) {
     if (!isElement(element, kBankElement)) {
         return false;
     }
@@ -171,7 +171,7 @@ bool PresetBank::readPresetBank(const xmlNode *element, bool readSelections) {
     return true;
 }
 
-void PresetBank::writeBankInto(xmlNode *bank, bool withSelections) const {
+void PresetBank::writeBankInto(xmlNode* bank, bool withSelections) const {
     if (bank == nullptr) {
         return;
     }
@@ -180,24 +180,24 @@ void PresetBank::writeBankInto(xmlNode *bank, bool withSelections) const {
             setIntAttribute(bank, kInstrumentLayouts[i].selectionName, selection(i));
         }
     }
-    for (const auto &list : presets_) {
-        for (const auto &p : list) {
+    for (const auto& list : presets_) {
+        for (const auto& p : list) {
             p->appendPresetElement(bank);
         }
     }
 }
 
-xmlNode *PresetBank::writePresetBank(bool withSelections) const {
-    xmlNode *bank = newElement(kBankElement);
+xmlNode* PresetBank::writePresetBank(bool withSelections) const {
+    xmlNode* bank = newElement(kBankElement);
     writeBankInto(bank, withSelections);
     return bank;
 }
 
-bool PresetBank::savePresetFile(const std::string &fileName) const {
+bool PresetBank::savePresetFile(const std::string& fileName) const {
     if (fileName.empty()) {
         return false;
     }
-    const InstrumentPreset &p = preset(shown_, selection(shown_));
+    const InstrumentPreset& p = preset(shown_, selection(shown_));
     const XmlDocument document = XmlDocument::create(p.layout().elementName);
     if (!document) {
         return false;
@@ -206,7 +206,7 @@ bool PresetBank::savePresetFile(const std::string &fileName) const {
     return document.saveFile(fileName);
 }
 
-bool PresetBank::savePresetSetFile(const std::string &fileName) const {
+bool PresetBank::savePresetSetFile(const std::string& fileName) const {
     if (fileName.empty()) {
         return false;
     }
@@ -214,13 +214,13 @@ bool PresetBank::savePresetSetFile(const std::string &fileName) const {
     if (!document) {
         return false;
     }
-    for (const auto &p : presets_[shown_]) {
+    for (const auto& p : presets_[shown_]) {
         p->appendPresetElement(document.root());
     }
     return document.saveFile(fileName);
 }
 
-bool PresetBank::savePresetBankFile(const std::string &fileName) const {
+bool PresetBank::savePresetBankFile(const std::string& fileName) const {
     if (fileName.empty()) {
         return false;
     }
@@ -232,7 +232,7 @@ bool PresetBank::savePresetBankFile(const std::string &fileName) const {
     return document.saveFile(fileName);
 }
 
-bool PresetBank::loadPresetFile(const std::string &fileName) {
+bool PresetBank::loadPresetFile(const std::string& fileName) {
     const XmlDocument document = XmlDocument::parseFile(fileName);
     const int instrument = shown_;
     if (!selectedPreset(instrument).readPresetElement(document.root())) {
@@ -242,12 +242,12 @@ bool PresetBank::loadPresetFile(const std::string &fileName) {
     return true;
 }
 
-bool PresetBank::loadPresetSetFile(const std::string &fileName) {
+bool PresetBank::loadPresetSetFile(const std::string& fileName) {
     const XmlDocument document = XmlDocument::parseFile(fileName);
     return readPresetSet(document.root());
 }
 
-bool PresetBank::loadPresetBankFile(const std::string &fileName) {
+bool PresetBank::loadPresetBankFile(const std::string& fileName) {
     const XmlDocument document = XmlDocument::parseFile(fileName);
     return readPresetBank(document.root(), false);
 }

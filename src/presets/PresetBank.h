@@ -25,17 +25,17 @@ class DrumPlugin;
 class PresetBank {
 public:
     // Every preset "Default" with values 0.0, every selection 0, instrument 0 shown.
-    explicit PresetBank(DrumPlugin &plugin);
+    explicit PresetBank(DrumPlugin& plugin);
 
     // Precondition: instrument 0..10 and slot 0..31.
-    InstrumentPreset &preset(int instrument, int slot) { return *presets_[instrument][slot]; }
-    const InstrumentPreset &preset(int instrument, int slot) const {
+    InstrumentPreset& preset(int instrument, int slot) { return *presets_[instrument][slot]; }
+    const InstrumentPreset& preset(int instrument, int slot) const {
         return *presets_[instrument][slot];
     }
     // Any thread. The selected slot of an instrument; 0 for an instrument outside 0..10.
     int selection(int instrument) const;
     // The selected preset of an instrument. Precondition: instrument 0..10.
-    InstrumentPreset &selectedPreset(int instrument) {
+    InstrumentPreset& selectedPreset(int instrument) {
         return preset(instrument, selection(instrument));
     }
 
@@ -73,35 +73,35 @@ public:
     // presets do not reach get the default values (names stay); then every instrument's
     // selected preset is applied to the knobs. An instrument the element holds no preset of
     // keeps its presets. Another element changes nothing and gives false.
-    bool readPresetBank(const xmlNode *element, bool readSelections);
+    bool readPresetBank(const xmlNode* element, bool readSelections);
     // UI thread. A new, unattached InstrumentPresetBank element with all 352 presets, and the
     // selection attributes when withSelections is set. nullptr when memory runs out.
-    xmlNode *writePresetBank(bool withSelections) const;
+    xmlNode* writePresetBank(bool withSelections) const;
     // UI thread. Reads an InstrumentPresetSet element (see readPresetBank for the filling
     // rules); each instrument it holds presets of has its selected preset applied again.
-    bool readPresetSet(const xmlNode *element);
+    bool readPresetSet(const xmlNode* element);
 
     // UI thread. Files: the selected preset of the shown instrument, the shown instrument's 32
     // presets, or the bank without selections. Written through a temporary file in the same
     // folder and a rename; an empty file name writes nothing. False when nothing was written.
-    bool savePresetFile(const std::string &fileName) const;
-    bool savePresetSetFile(const std::string &fileName) const;
-    bool savePresetBankFile(const std::string &fileName) const;
+    bool savePresetFile(const std::string& fileName) const;
+    bool savePresetSetFile(const std::string& fileName) const;
+    bool savePresetBankFile(const std::string& fileName) const;
     // UI thread. A file that cannot be read or parsed, or has another root, changes nothing and
     // gives false. A single preset goes into the selected preset of the shown instrument (a
     // preset of another instrument changes nothing) and is applied.
-    bool loadPresetFile(const std::string &fileName);
-    bool loadPresetSetFile(const std::string &fileName);
-    bool loadPresetBankFile(const std::string &fileName);
+    bool loadPresetFile(const std::string& fileName);
+    bool loadPresetSetFile(const std::string& fileName);
+    bool loadPresetBankFile(const std::string& fileName);
 
 private:
     // Fills the instruments' lists from the preset children of element; returns per
     // instrument how many slots were filled.
-    std::array<int, kPresetInstruments> fillFromChildren(const xmlNode *element);
+    std::array<int, kPresetInstruments> fillFromChildren(const xmlNode* element);
     void resetSlotValues(int instrument, int firstSlot);
-    void writeBankInto(xmlNode *bank, bool withSelections) const;
+    void writeBankInto(xmlNode* bank, bool withSelections) const;
 
-    DrumPlugin &plugin_;
+    DrumPlugin& plugin_;
     std::array<std::array<std::unique_ptr<InstrumentPreset>, kPresetsPerInstrument>,
                kPresetInstruments>
         presets_;

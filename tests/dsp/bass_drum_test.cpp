@@ -19,7 +19,7 @@ TEST(BassDrumVoice, KnobMappingsHitDocumentedReferencePoints) {
     struct Point {
         double x, fBase, kTune, sweepTop, attack, depth;
     };
-    for (const Point &p :
+    for (const Point& p :
          {Point{0.0, 30.0, 0.0067, 0.25, 0.25, 0.0}, Point{0.5, 52.76, 0.0012, 0.5, 1.75, 1.0},
           Point{1.0, 100.0, 0.0007, 0.75, 3.25, 5.0}}) {
         SCOPED_TRACE(p.x);
@@ -33,7 +33,7 @@ TEST(BassDrumVoice, KnobMappingsHitDocumentedReferencePoints) {
         EXPECT_DOUBLE_EQ(bd.attack(), p.attack);
         EXPECT_NEAR(bd.depth(), p.depth, 1e-9);
     }
-    for (const auto &[x, kDecay] : {std::pair{0.0, 0.0025}, std::pair{0.25, 0.0015},
+    for (const auto& [x, kDecay] : {std::pair{0.0, 0.0025}, std::pair{0.25, 0.0015},
                                     std::pair{0.5, 0.00025}, std::pair{1.0, 0.00005}}) {
         bd.setDecay(x);
         EXPECT_NEAR(bd.kDecay(), kDecay, 0.000001) << "Decay " << x;
@@ -110,14 +110,14 @@ TEST(BassDrumVoice, HoldStagesLastTheSameTimeAtDoubleRate) {
 }
 
 // Instantaneous oscillator frequency (Hz) of the frame just rendered.
-double frequencyAfterFrame(BassDrumVoice &bd, TestNoise &noise, double rate) {
+double frequencyAfterFrame(BassDrumVoice& bd, TestNoise& noise, double rate) {
     const double before = bd.phase();
     bd.render(noise.frame());
     return testing::phaseStep(before, bd.phase(), kTwoPiF) * rate / kTwoPiF;
 }
 
 TEST(BassDrumVoice, TuneDepthZeroGivesConstantPitch) {
-    for (const auto &[pitch, hz] :
+    for (const auto& [pitch, hz] :
          {std::pair{0.0, 30.0}, std::pair{0.5, 52.76}, std::pair{1.0, 100.0}}) {
         BassDrumVoice bd;
         bd.setLevel(1.0);

@@ -17,14 +17,14 @@ std::unique_ptr<DrumEngine> makeEngine() {
     return engine;
 }
 
-void renderFrames(DrumEngine &engine, int frames) {
+void renderFrames(DrumEngine& engine, int frames) {
     OutputFrame out;
     for (int i = 0; i < frames; ++i) {
         engine.renderFrame(out);
     }
 }
 
-double velocityOfLastBassDrumHit(const DrumEngine &engine) {
+double velocityOfLastBassDrumHit(const DrumEngine& engine) {
     return std::sqrt(engine.bassDrum().gSq()) / 2.645;
 }
 
@@ -174,7 +174,7 @@ TEST(DrumEngine, NoiseFollowsTheSeededGeneratorAndRestartsWithTheRate) {
 }
 
 // Frame (counted from 0 after the hit) at which the tom-noise burst envelope jumps up.
-int burstFrame(DrumEngine &engine, int maxFrames) {
+int burstFrame(DrumEngine& engine, int maxFrames) {
     double last = engine.tomNoiseEnvelope();
     for (int i = 0; i < maxFrames; ++i) {
         renderFrames(engine, 1);

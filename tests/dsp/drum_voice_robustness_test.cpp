@@ -40,7 +40,7 @@ std::vector<std::vector<double>> knobSettings(int knobCount) {
 // Plays a hit, a retrigger in the middle of it, and lets it ring out. Every sample must be
 // finite, not subnormal, and bounded; the voice must fall idle within 30 seconds.
 template <typename V>
-void checkVoice(V &voice, float rate, float velocity, const std::string &what) {
+void checkVoice(V& voice, float rate, float velocity, const std::string& what) {
     SCOPED_TRACE(what + " at " + std::to_string(rate) + " velocity " + std::to_string(velocity));
     TestNoise noise;
     const long maxFrames = static_cast<long>(30.0 * rate);
@@ -62,7 +62,7 @@ void checkVoice(V &voice, float rate, float velocity, const std::string &what) {
 
 TEST(DrumVoiceRobustness, BassDrumIsFiniteAndEndsForEveryKnobAndRate) {
     for (const float rate : kRates) {
-        for (const auto &s : knobSettings(5)) {
+        for (const auto& s : knobSettings(5)) {
             BassDrumVoice bd;
             bd.setSampleRate(rate);
             bd.setLevel(1.0);
@@ -80,7 +80,7 @@ TEST(DrumVoiceRobustness, BassDrumIsFiniteAndEndsForEveryKnobAndRate) {
 
 TEST(DrumVoiceRobustness, SnareDrumIsFiniteAndEndsForEveryKnobAndRate) {
     for (const float rate : kRates) {
-        for (const auto &s : knobSettings(5)) {
+        for (const auto& s : knobSettings(5)) {
             SnareDrumVoice sd;
             sd.setSampleRate(rate);
             sd.setLevel(1.0);
@@ -98,8 +98,8 @@ TEST(DrumVoiceRobustness, SnareDrumIsFiniteAndEndsForEveryKnobAndRate) {
 
 TEST(DrumVoiceRobustness, TomsAreFiniteAndEndForEveryKnobAndRate) {
     for (const float rate : kRates) {
-        for (const auto &s : knobSettings(5)) {
-            for (const TomVoice::Tuning &tuning :
+        for (const auto& s : knobSettings(5)) {
+            for (const TomVoice::Tuning& tuning :
                  {TomVoice::kLowTom, TomVoice::kMidTom, TomVoice::kHighTom}) {
                 TomVoice tom(tuning);
                 tom.setSampleRate(rate);

@@ -15,7 +15,7 @@ TEST(HandClapVoice, TuneSetsResonatorFrequency) {
     for (const double rate : {44100.0, 88200.0}) {
         HandClapVoice hc;
         hc.setSampleRate(static_cast<float>(rate));
-        for (const auto &e : expected) {
+        for (const auto& e : expected) {
             hc.setTune(e[0]);
             EXPECT_NEAR(hc.tuneCoefficient(), test::stageCoefficient(e[1], rate), 1e-12);
         }
@@ -29,7 +29,7 @@ TEST(HandClapVoice, ReverbSetsTailCoefficient) {
         HandClapVoice hc;
         hc.setSampleRate(static_cast<float>(rate));
         const double c = 44100.0 / rate;
-        for (const auto &e : expected) {
+        for (const auto& e : expected) {
             hc.setReverb(e[0]);
             EXPECT_NEAR(hc.reverbCoefficient(), e[1] * c, 1e-9 * c) << "rate " << rate;
         }
@@ -49,7 +49,7 @@ TEST(HandClapVoice, PulseSmoothingStaysStableAtEveryRate) {
                             {22050.0f, 1.0 - 0.81},
                             {32000.0f, 1.0 - std::pow(0.9, 1.378125)},
                             {8000.0f, 1.0 - std::pow(0.9, 5.5125)}};
-    for (const Point &p : points) {
+    for (const Point& p : points) {
         HandClapVoice hc;
         hc.setSampleRate(p.rate);
         EXPECT_NEAR(hc.pulseSmoothingCoefficient(), p.k5, 1e-12) << "rate " << p.rate;

@@ -13,7 +13,7 @@ constexpr int kOpenHatLevel = 39;
 constexpr int kFirstMute = 53;
 
 // Peak of one instrument's output over the given number of frames.
-double peakOf(DrumEngine &engine, int instrument, int frames) {
+double peakOf(DrumEngine& engine, int instrument, int frames) {
     OutputFrame frame;
     double peak = 0.0;
     for (int n = 0; n < frames; ++n) {
@@ -24,7 +24,7 @@ double peakOf(DrumEngine &engine, int instrument, int frames) {
 }
 
 // Renders long enough for a choked hat's low-pass to ring out.
-void settle(DrumEngine &engine) {
+void settle(DrumEngine& engine) {
     peakOf(engine, kCH, 300);
 }
 
@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(HatChoke, EachHatSilencesTheOtherAndARetriggerSoundsAgain) {
-    DrumEngine &e = *engine_;
+    DrumEngine& e = *engine_;
     e.triggerVoice(kCH, 0.5f);
     EXPECT_GT(peakOf(e, kCH, 300), 0.01);
 
@@ -57,7 +57,7 @@ TEST_F(HatChoke, EachHatSilencesTheOtherAndARetriggerSoundsAgain) {
 }
 
 TEST_F(HatChoke, SilentOpenHatStillChokesTheClosedHat) {
-    DrumEngine &e = *engine_;
+    DrumEngine& e = *engine_;
     e.setEngineParameter(kOpenHatLevel, 0.0f);
     e.triggerVoice(kCH, 0.5f);
     peakOf(e, kCH, 200);
@@ -68,7 +68,7 @@ TEST_F(HatChoke, SilentOpenHatStillChokesTheClosedHat) {
 }
 
 TEST_F(HatChoke, MutedOpenHatDoesNotChokeTheClosedHat) {
-    DrumEngine &e = *engine_;
+    DrumEngine& e = *engine_;
     e.setEngineParameter(kFirstMute + kOH, 1.0f);
     e.triggerVoice(kCH, 0.5f);
     peakOf(e, kCH, 200);

@@ -54,7 +54,7 @@ TEST(LookupTables, SoftClipIsIdentityInsideTheKneeAndBendsOutside) {
 }
 
 // Magnitude of a biquad's response at frequency f.
-double gainAt(const Biquad &q, double f, double rate) {
+double gainAt(const Biquad& q, double f, double rate) {
     const double w = 2.0 * std::numbers::pi * f / rate;
     const double cr = q.b0 + q.b1 * std::cos(w) + q.b2 * std::cos(2 * w);
     const double ci = -(q.b1 * std::sin(w) + q.b2 * std::sin(2 * w));

@@ -30,7 +30,7 @@ const StageExpectation kStageExpectations[] = {
 
 TEST(RimShotVoice, KnobsSetStageFrequenciesAndLoopGains) {
     for (const double rate : {44100.0, 88200.0}) {
-        for (const StageExpectation &e : kStageExpectations) {
+        for (const StageExpectation& e : kStageExpectations) {
             RimShotVoice rs;
             rs.setSampleRate(static_cast<float>(rate));
             rs.setTune(e.tune);

@@ -23,7 +23,7 @@ double unitGainSquared() {
 }
 
 // Renders until the voice is idle; returns the number of frames rendered.
-int framesUntilIdle(SampleVoice &v, int limit = 2'000'000) {
+int framesUntilIdle(SampleVoice& v, int limit = 2'000'000) {
     int n = 0;
     while (v.isPlaying() && n < limit) {
         v.render({});
@@ -41,7 +41,7 @@ TEST(SampleVoice, TuneReferencePoints) {
                           {SampleKind::OpenHat, 0.75, 1.0, 1.53},
                           {SampleKind::Crash, 0.75, 1.0, 1.53},
                           {SampleKind::Ride, 0.82, 1.07, 1.58}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SampleVoice v(c.kind, constantWave(16));
         v.setTune(0.0);
         EXPECT_NEAR(v.tuneFactor(), c.at0, 1e-9);
@@ -203,7 +203,7 @@ TEST(SampleVoice, CrashFadeLengthFollowsDecay) {
     };
     // Decay 0: 3276.8 source samples (4631.6 frames); Decay 1: 32768 (46316.3 frames, ~1.05 s).
     const Case cases[] = {{0.0, 4631, 46320}, {1.0, 46316, 46320}};
-    for (const Case &k : cases) {
+    for (const Case& k : cases) {
         SampleVoice cr(SampleKind::Crash, constantWave(32768));
         cr.setLevel(1.0);
         cr.setDecay(k.decay);
@@ -344,7 +344,7 @@ TEST(SampleVoice, SampleRateChangeSilencesTheHitUntilTheNextTrigger) {
 
 TEST(SampleVoice, EmbeddedWaveformsHaveTheirLengthsAndSound) {
     struct Case {
-        const char *name;
+        const char* name;
         SampleKind kind;
         std::size_t length;
     };
@@ -352,7 +352,7 @@ TEST(SampleVoice, EmbeddedWaveformsHaveTheirLengthsAndSound) {
                           {"oh", SampleKind::OpenHat, 24722},
                           {"cr", SampleKind::Crash, 32768},
                           {"rd", SampleKind::Ride, 32768}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SampleVoice v(c.name);
         EXPECT_EQ(v.kind(), c.kind);
         ASSERT_EQ(v.waveformLength(), c.length) << c.name;
@@ -369,7 +369,7 @@ TEST(SampleVoice, EmbeddedWaveformsHaveTheirLengthsAndSound) {
 
 // Missing and malformed waveforms: the voice stays silent and never reads out of bounds.
 TEST(SampleVoiceMalformedWaveform, UnknownOrMissingResourceGivesASilentVoice) {
-    for (const char *name : {"xx", "", "settings", "CH", "ch "}) {
+    for (const char* name : {"xx", "", "settings", "CH", "ch "}) {
         SampleVoice v(name);
         EXPECT_EQ(v.waveformLength(), 0u) << name;
         v.setLevel(1.0);

@@ -17,17 +17,17 @@ constexpr double kPiF = 3.1415927410125732;
 
 TEST(SnareDrumVoice, KnobMappingsHitDocumentedReferencePoints) {
     SnareDrumVoice sd;
-    for (const auto &[x, tune] :
+    for (const auto& [x, tune] :
          {std::pair{0.0, 0.66}, std::pair{0.5, 0.98}, std::pair{1.0, 1.30}}) {
         sd.setTune(x);
         EXPECT_NEAR(sd.tune(), tune, 1e-12) << x;
     }
-    for (const auto &[x, kTone] : {std::pair{0.0, 0.0009}, std::pair{0.25, 0.0004},
+    for (const auto& [x, kTone] : {std::pair{0.0, 0.0009}, std::pair{0.25, 0.0004},
                                    std::pair{0.5, 0.0003}, std::pair{1.0, 0.0001}}) {
         sd.setTone(x);
         EXPECT_NEAR(sd.kTone(), kTone, 1e-9) << x;
     }
-    for (const auto &[x, decayMul] :
+    for (const auto& [x, decayMul] :
          {std::pair{0.0, 2.85}, std::pair{0.5, 1.0}, std::pair{1.0, 0.35}}) {
         sd.setDecay(x);
         EXPECT_NEAR(sd.decayMul(), decayMul, 0.0001) << x;
@@ -125,7 +125,7 @@ Steps recordSteps(double tuneKnob, int frames) {
 }
 
 TEST(SnareDrumVoice, TuneDepthZeroKeepsBothOscillatorsAtTheirTunedRates) {
-    for (const auto &[knob, tune] : {std::pair{0.5, 0.98}, std::pair{1.0, 1.30}}) {
+    for (const auto& [knob, tune] : {std::pair{0.5, 0.98}, std::pair{1.0, 1.30}}) {
         const Steps s = recordSteps(knob, 10000);
         ASSERT_EQ(s.a.size(), 10000u);
         const double incA = kTwoPiF * 178.0 * tune / 44100.0;
@@ -143,7 +143,7 @@ TEST(SnareDrumVoice, TuneDepthZeroKeepsBothOscillatorsAtTheirTunedRates) {
 }
 
 // Lengths in frames of successive cycles, measured between passes of the phase through pi.
-std::vector<int> cycleLengths(const std::vector<double> &steps, double startPhase) {
+std::vector<int> cycleLengths(const std::vector<double>& steps, double startPhase) {
     std::vector<int> lengths;
     double phase = startPhase;
     int last = -1;
@@ -192,7 +192,7 @@ TEST(SnareDrumVoice, OscillatorCyclesAlternateInLength) {
 TEST(SnareDrumVoice, SnappyZeroRemovesTheNoise) {
     for (const double snappy : {0.0, 0.5}) {
         SnareDrumVoice withNoise, silentNoise;
-        for (SnareDrumVoice *sd : {&withNoise, &silentNoise}) {
+        for (SnareDrumVoice* sd : {&withNoise, &silentNoise}) {
             sd->setLevel(1.0);
             sd->setSnappy(snappy);
             sd->trigger(kPlainVelocity);

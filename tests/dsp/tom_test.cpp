@@ -18,7 +18,7 @@ TEST(TomVoice, KnobMappingsHitDocumentedReferencePoints) {
     struct Point {
         double x, tune, kTone, depth, kDecay, tdMul;
     };
-    for (const Point &p :
+    for (const Point& p :
          {Point{0.0, 0.68, 0.1, 1.0, 0.0009, 2.25}, Point{0.5, 1.0, 0.001, 1.4, 0.00028, 0.75},
           Point{1.0, 1.32, 0.00045, 1.8, 0.0002, 0.25}}) {
         SCOPED_TRACE(p.x);
@@ -53,12 +53,12 @@ TEST(TomVoice, EachTomHasItsOwnThreeBaseFrequencies) {
 }
 
 // Frequency in Hz of oscillator k over the frame just rendered.
-double frequencyOf(const TomVoice &tom, int k, double before, double rate) {
+double frequencyOf(const TomVoice& tom, int k, double before, double rate) {
     return testing::phaseStep(before, tom.phase(k), kTwoPiF) * rate / kTwoPiF;
 }
 
 TEST(TomVoice, TuneDepthZeroKeepsEveryOscillatorAtItsTunedBase) {
-    for (const auto &[knob, tune] : {std::pair{0.5, 1.0}, std::pair{1.0, 1.32}}) {
+    for (const auto& [knob, tune] : {std::pair{0.5, 1.0}, std::pair{1.0, 1.32}}) {
         TomVoice tom(TomVoice::kHighTom);
         tom.setLevel(1.0);
         tom.setTune(knob);
@@ -197,7 +197,7 @@ TEST(TomVoice, LevelZeroIgnoresTheHit) {
 
 TEST(TomVoice, TomNoiseIsMixedUnderItsEnvelope) {
     TomVoice quiet(TomVoice::kLowTom), noisy(TomVoice::kLowTom);
-    for (TomVoice *t : {&quiet, &noisy}) {
+    for (TomVoice* t : {&quiet, &noisy}) {
         t->setLevel(1.0);
         t->setTone(1.0);
         t->trigger(kPlainVelocity);

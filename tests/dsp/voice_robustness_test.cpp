@@ -18,7 +18,7 @@ constexpr double kKnobValues[] = {0.0, 0.5, 1.0};
 // sequenced hit, strike again while it sounds, and check that every output is finite and never
 // denormal and that the voice returns to idle within ten seconds.
 template <class V, class Make, class SetKnob>
-void checkEveryKnobAndRate(const char *name, Make make, SetKnob setKnob, int knobCount) {
+void checkEveryKnobAndRate(const char* name, Make make, SetKnob setKnob, int knobCount) {
     for (const float rate : kRates) {
         for (int knob = 0; knob < knobCount; ++knob) {
             for (const double x : kKnobValues) {
@@ -57,7 +57,7 @@ void checkEveryKnobAndRate(const char *name, Make make, SetKnob setKnob, int kno
 TEST(VoiceRobustness, RimShot) {
     checkEveryKnobAndRate<RimShotVoice>(
         "RS", [] { return RimShotVoice(); },
-        [](RimShotVoice &v, int knob, double x) {
+        [](RimShotVoice& v, int knob, double x) {
             if (knob == 0) {
                 v.setLevel(x);
             } else if (knob == 1) {
@@ -72,7 +72,7 @@ TEST(VoiceRobustness, RimShot) {
 TEST(VoiceRobustness, HandClap) {
     checkEveryKnobAndRate<HandClapVoice>(
         "HC", [] { return HandClapVoice(); },
-        [](HandClapVoice &v, int knob, double x) {
+        [](HandClapVoice& v, int knob, double x) {
             if (knob == 0) {
                 v.setLevel(x);
             } else if (knob == 1) {
@@ -85,10 +85,10 @@ TEST(VoiceRobustness, HandClap) {
 }
 
 TEST(VoiceRobustness, HatsAndCymbals) {
-    for (const char *name : {"ch", "oh", "cr", "rd"}) {
+    for (const char* name : {"ch", "oh", "cr", "rd"}) {
         checkEveryKnobAndRate<SampleVoice>(
             name, [name] { return SampleVoice(name); },
-            [](SampleVoice &v, int knob, double x) {
+            [](SampleVoice& v, int knob, double x) {
                 if (knob == 0) {
                     v.setLevel(x);
                 } else if (knob == 1) {

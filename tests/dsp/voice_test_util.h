@@ -42,7 +42,7 @@ inline double phaseStep(double before, double after, double period) {
 // Renders `voice` until it falls idle or `maxFrames` have passed; returns the frames rendered.
 // `check` sees every output sample.
 template <typename V, typename Check>
-long renderUntilIdle(V &voice, long maxFrames, TestNoise &noise, Check &&check) {
+long renderUntilIdle(V& voice, long maxFrames, TestNoise& noise, Check&& check) {
     long n = 0;
     while (voice.isPlaying() && n < maxFrames) {
         check(voice.render(noise.frame()));

@@ -18,7 +18,7 @@ namespace {
 
 constexpr double kWaveRate = 31200.0;
 
-std::vector<double> samplesOf(const char *name) {
+std::vector<double> samplesOf(const char* name) {
     std::vector<double> s;
     for (const std::uint8_t b : findResource(name)) {
         s.push_back(b / 128.0 - 1.0);
@@ -26,7 +26,7 @@ std::vector<double> samplesOf(const char *name) {
     return s;
 }
 
-double rms(const std::vector<double> &s, std::size_t begin, std::size_t count) {
+double rms(const std::vector<double>& s, std::size_t begin, std::size_t count) {
     double sum = 0.0;
     for (std::size_t j = begin; j < begin + count; ++j) {
         sum += s[j] * s[j];
@@ -39,7 +39,7 @@ double decibels(double ratio) {
 }
 
 // Power spectrum of a Hann-windowed block of 2^k samples (radix-2 FFT), bins 0..n/2-1.
-std::vector<double> powerSpectrum(const std::vector<double> &s, std::size_t begin, std::size_t n) {
+std::vector<double> powerSpectrum(const std::vector<double>& s, std::size_t begin, std::size_t n) {
     std::vector<std::complex<double>> x(n);
     for (std::size_t j = 0; j < n; ++j) {
         const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * j / n);
@@ -79,7 +79,7 @@ struct SpectrumSummary {
     double centroid;   // Hz
 };
 
-SpectrumSummary summarise(const std::vector<double> &s, std::size_t begin, double above) {
+SpectrumSummary summarise(const std::vector<double>& s, std::size_t begin, double above) {
     constexpr std::size_t kN = 4096;
     const std::vector<double> p = powerSpectrum(s, begin, kN);
     double total = 0.0, high = 0.0, moment = 0.0;
@@ -95,9 +95,9 @@ SpectrumSummary summarise(const std::vector<double> &s, std::size_t begin, doubl
 }
 
 TEST(Waveforms, HaveTheirLengthsAndALoudBodyWithoutClipping) {
-    const std::pair<const char *, std::size_t> expected[] = {
+    const std::pair<const char*, std::size_t> expected[] = {
         {"ch", 8128}, {"oh", 24722}, {"cr", 32768}, {"rd", 32768}};
-    for (const auto &[name, length] : expected) {
+    for (const auto& [name, length] : expected) {
         const std::vector<double> s = samplesOf(name);
         ASSERT_EQ(s.size(), length) << name;
         double peak = 0.0;
@@ -111,14 +111,14 @@ TEST(Waveforms, HaveTheirLengthsAndALoudBodyWithoutClipping) {
         // rounded off).
         EXPECT_GT(std::sqrt(energy / body), 0.25) << name;
         EXPECT_LT(std::sqrt(energy / body), 0.31) << name;
-        EXPECT_LT(peak, 0.98) << name;                            // never at the rails
+        EXPECT_LT(peak, 0.98) << name; // never at the rails
         EXPECT_GT(peak, 0.5) << name;
         EXPECT_LT(std::fabs(s.front()), 0.05) << name; // starts from silence
     }
 }
 
 TEST(Waveforms, HatsAreMetallicAndHigh) {
-    for (const char *name : {"ch", "oh"}) {
+    for (const char* name : {"ch", "oh"}) {
         const std::vector<double> s = samplesOf(name);
         ASSERT_GE(s.size(), 4096u);
         const SpectrumSummary start = summarise(s, 0, 3000.0);
@@ -128,7 +128,7 @@ TEST(Waveforms, HatsAreMetallicAndHigh) {
 }
 
 TEST(Waveforms, CymbalsAreBright) {
-    for (const char *name : {"cr", "rd"}) {
+    for (const char* name : {"cr", "rd"}) {
         const std::vector<double> s = samplesOf(name);
         ASSERT_EQ(s.size(), 32768u);
         for (const std::size_t at : {0u, 12000u, 28000u}) {
@@ -155,7 +155,7 @@ TEST(Waveforms, DecayShapesSuitEachInstrument) {
     EXPECT_LT(ohCut, -3.0);
 
     // Crash and ride: long, still within 20 dB of the start after 0.9 s; never rising by much.
-    for (const char *name : {"cr", "rd"}) {
+    for (const char* name : {"cr", "rd"}) {
         const std::vector<double> s = samplesOf(name);
         ASSERT_EQ(s.size(), 32768u);
         EXPECT_GT(decibels(rms(s, 28000, w) / rms(s, 0, w)), -20.0) << name;
@@ -168,18 +168,18 @@ TEST(Waveforms, DecayShapesSuitEachInstrument) {
 
 #ifdef VORPALIX_WAVEFORM_GENERATOR
 
-std::vector<std::uint8_t> readFile(const std::filesystem::path &p) {
+std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::filesystem::path makeTempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vx-waves-XXXXXX").string();
-    const char *made = mkdtemp(pattern.data());
+    const char* made = mkdtemp(pattern.data());
     return made ? std::filesystem::path(made) : std::filesystem::path();
 }
 
-int runGenerator(const std::string &args) {
+int runGenerator(const std::string& args) {
     const std::string command =
         std::string("'") + VORPALIX_WAVEFORM_GENERATOR + "' " + args + " 2>/dev/null";
     const int status = std::system(command.c_str());
@@ -192,7 +192,7 @@ TEST(WaveformGenerator, IsDeterministicAndMatchesTheEmbeddedWaveforms) {
     ASSERT_FALSE(b.empty());
     ASSERT_EQ(runGenerator("'" + a.string() + "'"), 0);
     ASSERT_EQ(runGenerator("'" + b.string() + "'"), 0);
-    for (const char *name : {"ch", "oh", "cr", "rd"}) {
+    for (const char* name : {"ch", "oh", "cr", "rd"}) {
         const std::vector<std::uint8_t> first = readFile(a / (std::string(name) + ".raw"));
         const std::vector<std::uint8_t> second = readFile(b / (std::string(name) + ".raw"));
         EXPECT_FALSE(first.empty()) << name;

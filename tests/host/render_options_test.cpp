@@ -1,9 +1,9 @@
 // The vorpalix-render command line and timed events, read in-process.
 
 #include "CommandLine.h"
-#include "TimedEvent.h"
 #include "NumberParsing.h"
 #include "RenderOptions.h"
+#include "TimedEvent.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

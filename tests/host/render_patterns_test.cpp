@@ -52,10 +52,9 @@ TEST(RenderPatterns, TheSongStartsOnTheFirstPatternOfTheRange) {
     for (int pattern : {0, 3, 9}) {
         TempFolder folder;
         const std::string range = std::to_string(pattern) + "-" + std::to_string(pattern + 2);
-        const ProcessResult result =
-            runProcess(kRender, {"--patterns", range, "--seconds", "0.2", "--all", "--quiet", "-o",
-                                 "out.wav"},
-                       folder.path().string());
+        const ProcessResult result = runProcess(
+            kRender, {"--patterns", range, "--seconds", "0.2", "--all", "--quiet", "-o", "out.wav"},
+            folder.path().string());
         ASSERT_EQ(result.exitCode, 0) << result.err;
         const auto wav = readWav(folder.file("out.wav"));
         ASSERT_TRUE(wav);

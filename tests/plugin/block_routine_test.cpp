@@ -118,12 +118,12 @@ TEST(BlockRoutine, MutedOrNotSoloedInstrumentsAreNotTriggered) {
         bool sounds;
     };
     const std::vector<Case> cases = {
-        {{{53, 1.0f}}, 0, false},                        // BD muted
-        {{{53, 1.0f}, {64, 1.0f}}, 0, true},             // BD soloed: its mute no longer counts
-        {{{64, 1.0f}, {65, 1.0f}}, 2, false},            // BD and SD soloed: LT is silent
-        {{{64, 1.0f}, {65, 1.0f}}, 1, true},             // ... SD still sounds
+        {{{53, 1.0f}}, 0, false},                         // BD muted
+        {{{53, 1.0f}, {64, 1.0f}}, 0, true},              // BD soloed: its mute no longer counts
+        {{{64, 1.0f}, {65, 1.0f}}, 2, false},             // BD and SD soloed: LT is silent
+        {{{64, 1.0f}, {65, 1.0f}}, 1, true},              // ... SD still sounds
         {{{53, 1.0f}, {64, 1.0f}, {64, 0.0f}}, 0, false}, // last solo cleared: the mute is back
-        {{{53, 0.7f}, {53, 0.4f}}, 0, true},             // 0.5 is the switching point
+        {{{53, 0.7f}, {53, 0.4f}}, 0, true},              // 0.5 is the switching point
     };
     for (const Case& c : cases) {
         DirectPlugin p;

@@ -38,18 +38,42 @@ void* allocateAligned(std::size_t size, std::align_val_t alignment) {
 
 } // namespace
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+    return allocateAligned(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return allocateAligned(size, a);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace vorpalix::test {
 namespace {
@@ -93,12 +117,12 @@ TEST(RealtimeSafety, ProcessingAndMidiNeverAllocate) {
     }
     CountedEvents events;
     const std::initializer_list<std::array<int, 4>> script[] = {
-        {{0xB0, 7, 100, 0}, {0xB0, 20, 90, 3}},            // Volume and BD Level
-        {{0x90, 14, 100, 10}, {0x90, 17, 100, 20}},        // chain keys: range 2..5
+        {{0xB0, 7, 100, 0}, {0xB0, 20, 90, 3}},     // Volume and BD Level
+        {{0x90, 14, 100, 10}, {0x90, 17, 100, 20}}, // chain keys: range 2..5
         {{0x80, 17, 0, 0}, {0x80, 14, 0, 5}, {0xE0, 0, 64, 7}},
-        {{0x90, 0, 100, 100}},                             // MIDI start (already running)
-        {{0xB0, 123, 0, 300}},                             // MIDI stop
-        {{0x90, 0, 100, 0}},                               // and start again
+        {{0x90, 0, 100, 100}}, // MIDI start (already running)
+        {{0xB0, 123, 0, 300}}, // MIDI stop
+        {{0x90, 0, 100, 0}},   // and start again
     };
 
     long allocations = 0;

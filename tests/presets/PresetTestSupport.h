@@ -12,8 +12,8 @@
 
 namespace vorpalix::test {
 
-inline vst::VstIntPtr presetTestHost(vst::AEffect *, vst::VstInt32 opcode, vst::VstInt32,
-                                     vst::VstIntPtr, void *, float) {
+inline vst::VstIntPtr presetTestHost(vst::AEffect*, vst::VstInt32 opcode, vst::VstInt32,
+                                     vst::VstIntPtr, void*, float) {
     return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
@@ -23,12 +23,12 @@ inline std::unique_ptr<DrumPlugin> makePlugin() {
 }
 
 // "<BDPreset name="n"><param name="BD Decay" value="0.25"/>...</BDPreset>" for quick documents.
-inline std::string presetXml(const std::string &element, const std::string &name,
-                             const std::string &params = "") {
+inline std::string presetXml(const std::string& element, const std::string& name,
+                             const std::string& params = "") {
     return "<" + element + " name=\"" + name + "\">" + params + "</" + element + ">";
 }
 
-inline std::string paramXml(const std::string &name, const std::string &value) {
+inline std::string paramXml(const std::string& name, const std::string& value) {
     return "<param name=\"" + name + "\" value=\"" + value + "\"/>";
 }
 

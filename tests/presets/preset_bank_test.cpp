@@ -17,7 +17,7 @@ constexpr int kRDDecay = 47; // parameter index of "RD Decay"
 class PresetBankTest : public ::testing::Test {
 protected:
     std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    PresetBank &bank = plugin->presets();
+    PresetBank& bank = plugin->presets();
 };
 
 TEST_F(PresetBankTest, KnobTurnGoesIntoSelectedPresetAndSurvivesReselection) {
@@ -143,7 +143,7 @@ TEST(PresetName, IsCutToTwentyThreeBytesWithoutSplittingACharacter) {
 class PresetElementTest : public ::testing::Test {
 protected:
     // Parses text and reads its root into preset; the result of readPresetElement.
-    bool read(InstrumentPreset &preset, const std::string &text) {
+    bool read(InstrumentPreset& preset, const std::string& text) {
         const XmlDocument document = XmlDocument::parseMemory(text);
         EXPECT_TRUE(document) << text;
         return preset.readPresetElement(document.root());
@@ -209,7 +209,7 @@ TEST_F(PresetElementTest, WrittenElementListsEveryKnobInOrderWithSixDecimals) {
 
     EXPECT_EQ(attribute(document.root(), "name"), "Clap & \"Room\"");
     std::vector<std::pair<std::string, std::string>> params;
-    for (const xmlNode *p : elementChildren(document.root())) {
+    for (const xmlNode* p : elementChildren(document.root())) {
         EXPECT_TRUE(isElement(p, "param"));
         params.emplace_back(*attribute(p, "name"), *attribute(p, "value"));
     }
@@ -225,7 +225,7 @@ TEST_F(PresetElementTest, WrittenElementListsEveryKnobInOrderWithSixDecimals) {
 
 TEST(PresetLayout, KnobNamesAreTheParameterTablesNames) {
     auto plugin = makePlugin();
-    for (const InstrumentLayout &l : kInstrumentLayouts) {
+    for (const InstrumentLayout& l : kInstrumentLayouts) {
         for (int k = 0; k < l.count; ++k) {
             EXPECT_EQ(plugin->parameters().nameOfIndex(l.firstParameter + k), l.knobNames[k]);
         }

@@ -14,11 +14,11 @@ constexpr int kBD = 0;
 constexpr int kSD = 1;
 constexpr int kRD = 10;
 
-std::string setXml(const std::string &children) {
+std::string setXml(const std::string& children) {
     return "<?xml version=\"1.0\"?>\n<InstrumentPresetSet>" + children + "</InstrumentPresetSet>";
 }
 
-std::string bankXml(const std::string &attributes, const std::string &children) {
+std::string bankXml(const std::string& attributes, const std::string& children) {
     return "<InstrumentPresetBank " + attributes + ">" + children + "</InstrumentPresetBank>";
 }
 
@@ -28,7 +28,7 @@ protected:
         // Give every preset a recognisable name and non-default values.
         for (int i = 0; i < 11; ++i) {
             for (int s = 0; s < 32; ++s) {
-                InstrumentPreset &p = bank.preset(i, s);
+                InstrumentPreset& p = bank.preset(i, s);
                 p.setName("P" + std::to_string(i) + "-" + std::to_string(s));
                 for (int k = 0; k < p.count(); ++k) {
                     p.setValue(k, static_cast<float>((i * 7 + s * 3 + k) % 16) / 16.0f);
@@ -41,7 +41,7 @@ protected:
         return plugin->parameters().info(parameter).defaultValue;
     }
 
-    std::string write(const std::string &name, const std::string &text) {
+    std::string write(const std::string& name, const std::string& text) {
         const std::string path = folder.file(name);
         writeBytes(path, text);
         return path;
@@ -49,7 +49,7 @@ protected:
 
     ScratchFolder folder;
     std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    PresetBank &bank = plugin->presets();
+    PresetBank& bank = plugin->presets();
 };
 
 // --- Sets -----------------------------------------------------------------------------------
@@ -109,7 +109,7 @@ TEST_F(PresetFilesTest, SavedSetHoldsTheShownInstrumentsThirtyTwoPresetsInOrder)
     const XmlDocument document = XmlDocument::parseFile(path);
     ASSERT_TRUE(isElement(document.root(), "InstrumentPresetSet"));
     int n = 0;
-    for (const xmlNode *child : elementChildren(document.root())) {
+    for (const xmlNode* child : elementChildren(document.root())) {
         EXPECT_TRUE(isElement(child, "SDPreset"));
         EXPECT_EQ(attribute(child, "name"), "P1-" + std::to_string(n));
         ++n;
@@ -156,7 +156,7 @@ TEST_F(PresetFilesTest, BankFileRoundTripRestoresEveryPresetWithoutSelections) {
     ASSERT_TRUE(isElement(document.root(), "InstrumentPresetBank"));
     EXPECT_FALSE(attribute(document.root(), "SDIndex")) << "bank files carry no selections";
     int count = 0;
-    for (const xmlNode *child : elementChildren(document.root())) {
+    for (const xmlNode* child : elementChildren(document.root())) {
         EXPECT_EQ(elementName(child), kInstrumentLayouts[count / 32].elementName);
         ++count;
     }
@@ -166,8 +166,8 @@ TEST_F(PresetFilesTest, BankFileRoundTripRestoresEveryPresetWithoutSelections) {
     ASSERT_TRUE(other->presets().loadPresetBankFile(path));
     for (int i = 0; i < 11; ++i) {
         for (int s = 0; s < 32; ++s) {
-            const InstrumentPreset &a = bank.preset(i, s);
-            const InstrumentPreset &b = other->presets().preset(i, s);
+            const InstrumentPreset& a = bank.preset(i, s);
+            const InstrumentPreset& b = other->presets().preset(i, s);
             EXPECT_EQ(a.name(), b.name());
             for (int k = 0; k < a.count(); ++k) {
                 EXPECT_FLOAT_EQ(a.value(k), b.value(k));
@@ -179,7 +179,7 @@ TEST_F(PresetFilesTest, BankFileRoundTripRestoresEveryPresetWithoutSelections) {
 
 TEST_F(PresetFilesTest, WrittenBankWithSelectionsNamesEverySelection) {
     bank.selectPreset(kSD, 12);
-    xmlNode *element = bank.writePresetBank(true);
+    xmlNode* element = bank.writePresetBank(true);
     ASSERT_NE(element, nullptr);
     EXPECT_EQ(attribute(element, "SDIndex"), "12");
     EXPECT_EQ(attribute(element, "BDIndex"), "0");
@@ -291,7 +291,7 @@ protected:
         std::string text;
         for (int i = 0; i < 11; ++i) {
             for (int s = 0; s < 32; ++s) {
-                const InstrumentPreset &p = bank.preset(i, s);
+                const InstrumentPreset& p = bank.preset(i, s);
                 text += p.name() + ":";
                 for (int k = 0; k < p.count(); ++k) {
                     text += formatFloat(p.value(k)) + ",";
@@ -304,7 +304,7 @@ protected:
         return text;
     }
 
-    void expectAllLoadersChangeNothing(const std::string &bytes) {
+    void expectAllLoadersChangeNothing(const std::string& bytes) {
         const std::string path = write("bad.xml", bytes);
         const std::string before = snapshot();
         EXPECT_FALSE(bank.loadPresetFile(path));
@@ -349,7 +349,7 @@ TEST_F(MalformedPresetFilesTest, WrongTypesAndOutOfRangeValuesAreClampedOrSkippe
                       "<param value=\"0.9\"/>" + "<param name=\"BD Decay\">0.9</param>") +
         "<!-- comment --><Unknown/>";
     ASSERT_TRUE(bank.loadPresetSetFile(write("set.xml", setXml(children))));
-    const InstrumentPreset &p = bank.preset(kBD, 0);
+    const InstrumentPreset& p = bank.preset(kBD, 0);
     EXPECT_EQ(p.name(), std::string(23, 'N'));
     EXPECT_FLOAT_EQ(p.value(0), 1.0f);
     EXPECT_FLOAT_EQ(p.value(1), 0.0f);

@@ -23,11 +23,11 @@
 namespace vorpalix {
 namespace {
 
-using test::rowCodes;
-using test::storeRowCodes;
 using state_test::readBytes;
 using state_test::ScratchFolder;
 using state_test::writeBytes;
+using test::rowCodes;
+using test::storeRowCodes;
 
 // The 16-step text of every row. Files carry rows as text, where an empty step and an accent
 // without a hit both read ".", so patterns are compared in that form.

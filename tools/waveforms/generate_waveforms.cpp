@@ -79,7 +79,7 @@ struct SquareOscillator {
 class MetalSource {
 public:
     template <std::size_t N>
-    MetalSource(const std::array<double, N> &frequencies, std::uint32_t phaseSeed) {
+    MetalSource(const std::array<double, N>& frequencies, std::uint32_t phaseSeed) {
         WhiteNoise phases{phaseSeed};
         for (double f : frequencies) {
             oscillators_.push_back({0.5 * (phases.next() + 1.0), f / kRate});
@@ -88,7 +88,7 @@ public:
 
     double next() {
         double sum = 0.0;
-        for (SquareOscillator &o : oscillators_) {
+        for (SquareOscillator& o : oscillators_) {
             sum += o.next();
         }
         return sum / static_cast<double>(oscillators_.size());
@@ -192,7 +192,7 @@ std::vector<double> renderRide(std::size_t n) {
 }
 
 // Windowed-sinc (Blackman) decimation by kOversample with its corner at 13.5 kHz.
-std::vector<double> decimate(const std::vector<double> &in, std::size_t length) {
+std::vector<double> decimate(const std::vector<double>& in, std::size_t length) {
     constexpr int kHalf = 96;
     constexpr double kCorner = 13500.0 / kRate;
     std::array<double, 2 * kHalf + 1> h{};
@@ -237,7 +237,7 @@ double saturate(double x) {
     return std::copysign(kKnee + room * std::tanh((magnitude - kKnee) / room), x);
 }
 
-std::vector<std::uint8_t> quantise(const std::vector<double> &x) {
+std::vector<std::uint8_t> quantise(const std::vector<double>& x) {
     const std::size_t body = std::min(x.size(), kBodySamples);
     double energy = 0.0;
     for (std::size_t j = 0; j < body; ++j) {
@@ -255,7 +255,7 @@ std::vector<std::uint8_t> quantise(const std::vector<double> &x) {
 }
 
 struct WaveformJob {
-    const char *name;
+    const char* name;
     std::size_t length;
 };
 
@@ -266,7 +266,7 @@ constexpr std::array<WaveformJob, 4> kJobs = {{
     {"rd", 32768},
 }};
 
-std::vector<std::uint8_t> synthesize(const WaveformJob &job) {
+std::vector<std::uint8_t> synthesize(const WaveformJob& job) {
     // The decimator looks half a filter length ahead: render that much more.
     const std::size_t n = job.length * kOversample + 128;
     const std::string name = job.name;
@@ -283,7 +283,7 @@ std::vector<std::uint8_t> synthesize(const WaveformJob &job) {
     return quantise(decimate(fine, job.length));
 }
 
-bool writeFile(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes) {
+bool writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::filesystem::path temp = path;
     temp += ".tmp";
     {
@@ -291,7 +291,7 @@ bool writeFile(const std::filesystem::path &path, const std::vector<std::uint8_t
         if (!out) {
             return false;
         }
-        out.write(reinterpret_cast<const char *>(bytes.data()),
+        out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         if (!out) {
             return false;
@@ -308,7 +308,7 @@ bool writeFile(const std::filesystem::path &path, const std::vector<std::uint8_t
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: generate_waveforms <output-directory>\n", stderr);
         return 2;
@@ -316,7 +316,7 @@ int main(int argc, char **argv) {
     const std::filesystem::path dir = argv[1];
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    for (const WaveformJob &job : kJobs) {
+    for (const WaveformJob& job : kJobs) {
         const std::filesystem::path path = dir / (std::string(job.name) + ".raw");
         if (!writeFile(path, synthesize(job))) {
             std::fprintf(stderr, "generate_waveforms: cannot write %s\n", path.c_str());
