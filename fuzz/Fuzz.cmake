@@ -29,7 +29,7 @@ endif()
 
 enable_testing()
 add_custom_target(vorpalix_fuzz_all)
-foreach(target chunk preset_files pattern_files settings)
+foreach(target chunk preset_files pattern_files settings gui_description)
     set(exe vorpalix_fuzz_${target})
     add_executable(${exe} ${CMAKE_SOURCE_DIR}/fuzz/${target}_fuzz.cpp
         ${CMAKE_SOURCE_DIR}/fuzz/FuzzSupport.cpp)
