@@ -9,6 +9,7 @@
 #include "ToolkitTestSupport.h"
 #include "support/TempFolder.h"
 #include "toolkit/AnimKnob.h"
+#include "toolkit/EditorBase.h"
 #include "toolkit/KickButton.h"
 #include "toolkit/MovieBitmap.h"
 #include "toolkit/OnOffButton.h"
@@ -243,6 +244,26 @@ TEST(ToolkitFrame, HeadlessPanelWritesAPngFile) {
     cairo_surface_destroy(read);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
     EXPECT_FALSE(panel.window().writePng(folder.file("missing/panel.png")));
+}
+
+TEST(ToolkitEditor, HeadlessEditorKnowsItsSizeBeforeOpenAndBuildsAFreshFrameEachTime) {
+    EditorBase editor;
+    editor.setBackground(solidBitmap(120, 80, 0x445566));
+    EXPECT_EQ(editor.getRect(), Rect::ofSize(0, 0, 120, 80));
+    EXPECT_EQ(editor.getHeadlessBackend(), nullptr);
+    editor.setHeadless(true);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(editor.open(nullptr));
+        ASSERT_NE(editor.getHeadlessBackend(), nullptr);
+        EXPECT_EQ(editor.getFrame()->getRect(), editor.getRect());
+        EXPECT_EQ(editor.getFrame()->getViewCount(), 0);
+        editor.getFrame()->add<TextLabel>(Rect::ofSize(0, 0, 10, 10));
+        editor.idle();
+        EXPECT_EQ(editor.getHeadlessBackend()->pixel(60, 60), 0x445566u);
+        editor.close();
+        EXPECT_FALSE(editor.isOpen());
+        editor.idle(); // closed: nothing to do, nothing to crash
+    }
 }
 
 } // namespace
