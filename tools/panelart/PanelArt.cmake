@@ -57,6 +57,8 @@ function(_vorpalix_wire_panelart_tests)
         target_compile_definitions(vorpalix_tests PRIVATE
             VORPALIX_PANELART_GENERATOR="$<TARGET_FILE:vorpalix-panelart>")
         add_dependencies(vorpalix_tests vorpalix-panelart)
+        # The tests decode the embedded PNG files to look at their frames.
+        target_link_libraries(vorpalix_tests PRIVATE PkgConfig::VORPALIX_PANELART_CAIRO)
     endif()
 endfunction()
 cmake_language(DEFER CALL _vorpalix_wire_panelart_tests)

@@ -73,6 +73,11 @@ std::string pngOf(cairo_surface_t* surface) {
     return bytes;
 }
 
+int usage(const std::string& problem) {
+    std::fprintf(stderr, "vorpalix-panelart: %s; %s\n", problem.c_str(), kUsage);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -83,8 +88,7 @@ int main(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--scale" || arg == "--preview") {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "vorpalix-panelart: %s needs a value\n%s\n", argv[i], kUsage);
-                return 2;
+                return usage(std::string(arg) + " needs a value");
             }
             const std::string_view value = argv[++i];
             if (arg == "--preview") {
@@ -94,19 +98,16 @@ int main(int argc, char** argv) {
             const auto r = std::from_chars(value.data(), value.data() + value.size(), scale);
             if (r.ec != std::errc() || r.ptr != value.data() + value.size() || scale < 1 ||
                 scale > 4) {
-                std::fprintf(stderr, "vorpalix-panelart: --scale takes 1, 2, 3 or 4\n");
-                return 2;
+                return usage("--scale takes 1, 2, 3 or 4");
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "vorpalix-panelart: unknown option %s\n%s\n", argv[i], kUsage);
-            return 2;
+            return usage("unknown option " + std::string(arg));
         } else {
             positional.emplace_back(arg);
         }
     }
     if (positional.size() != 2) {
-        std::fprintf(stderr, "%s\n", kUsage);
-        return 2;
+        return usage("a settings document and an output folder are needed");
     }
     if (!panelart::pixelFontWellFormed()) {
         return fail("the pixel font table is malformed");
