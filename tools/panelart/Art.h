@@ -49,8 +49,11 @@ void paintBackground(cairo_t* cr, const Layout& layout);
 void paintPresetBrowser(cairo_t* cr, double w, double h);
 void paintAboutBox(cairo_t* cr, double w, double h);
 
-// The preview: the background with every control's image at its place, showing a plausible
-// state (a pattern in write mode, knobs at their defaults). The caller destroys it.
-cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& bitmaps, int scale);
+// The previews: the background with every control's image at its place, showing a plausible
+// state (a pattern in write mode, knobs at their defaults), and the two overlay panels with
+// their controls. The caller destroys them.
+enum class PreviewPanel { Main, PresetBrowser, AboutBox };
+cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& bitmaps, int scale,
+                               PreviewPanel panel);
 
 } // namespace panelart

@@ -95,7 +95,7 @@ struct StrokeGlyph {
 // Grid: x 0..width, y 0 (cap line) .. 6 (base line). Commands: M x y (move), L x y (line),
 // A cx cy r from to (arc, degrees, clockwise on screen), N (the same anticlockwise), Z (close).
 constexpr StrokeGlyph kStrokeGlyphs[] = {
-    {' ', 2, ""},
+    {' ', 3, ""},
     {'A', 4, "M0 6 L0 2 A2 2 2 180 360 L4 6 M0 4 L4 4"},
     {'B', 4, "M0 6 L0 0 L2.5 0 A2.5 1.5 1.5 270 450 L0 3 M2.5 3 A2.5 4.5 1.5 270 450 L0 6"},
     {'C', 4, "M3.88 1.32 N2 2 2 340 180 L0 4 N2 4 2 180 20"},
@@ -124,7 +124,7 @@ constexpr StrokeGlyph kStrokeGlyphs[] = {
     {'Z', 4, "M0 0 L4 0 L0 6 L4 6"},
     {'0', 4, "M0 2 A2 2 2 180 360 L4 4 A2 4 2 0 180 Z M3 1.5 L1 4.5"},
     {'1', 2, "M0 1 L2 0 L2 6"},
-    {'2', 4, "A2 2 2 200 375 L0 6 L4 6"},
+    {'2', 4, "A2 2 2 215 375 L0 6 L4 6"},
     {'3', 4, "M0 0 L4 0 L2 2.5 A2 4.25 1.75 270 510"},
     {'4', 4, "M3 6 L3 0 L0 4 L4 4"},
     {'5', 4, "M4 0 L0 0 L0 2.5 L2 2.5 A2 4.25 1.75 270 510"},
@@ -193,6 +193,8 @@ void glyphPath(cairo_t* cr, const StrokeGlyph& g, double ox, double oy, double s
     constexpr double kDeg = std::numbers::pi / 180.0;
     auto px = [&](double x) { return ox + (x + 0.5) * size; };
     auto py = [&](double y) { return oy + (y + 0.5) * size; };
+    // A glyph that starts with an arc must not be joined to the previous glyph's last point.
+    cairo_new_sub_path(cr);
     while (!in.done()) {
         const char c = in.command();
         if (c == 'M') {

@@ -78,6 +78,12 @@ std::optional<Layout> readLayout(const std::string& path, std::string& error) {
                 c.realButton = attributeText(n, "realButton") != "false";
                 layout.controls.push_back(std::move(c));
             }
+        } else if (named(part, "InstrumentPresetBank")) {
+            for (const xmlNode* n = part->children; n != nullptr; n = n->next) {
+                if (named(n, "BDPreset")) {
+                    layout.bassDrumPresets.push_back(attributeText(n, "name"));
+                }
+            }
         } else if (named(part, "VSTParameters")) {
             for (const xmlNode* n = part->children; n != nullptr; n = n->next) {
                 if (!named(n, "param")) {

@@ -24,7 +24,8 @@ struct Control {
 
 struct Layout {
     std::vector<Control> controls;
-    std::map<std::string, double> defaults; // parameter name -> default value
+    std::map<std::string, double> defaults;   // parameter name -> default value
+    std::vector<std::string> bassDrumPresets; // factory preset names, for the browser preview
     const Control* find(const std::string& name) const;
 };
 

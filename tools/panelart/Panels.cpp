@@ -105,15 +105,17 @@ struct Section {
     const char* title;
     Rect r;
 };
+// The sequencer band and the step row share their outer edges, clear of the screws.
+constexpr double kBandLeft = 35, kBandRight = 962;
 constexpr std::array<Section, 8> kSections = {{
-    {"TRANSPORT", {30, 304, 136, 104}},
-    {"", {30, 412, 136, 86}},
+    {"TRANSPORT", {kBandLeft, 304, 166 - kBandLeft, 104}},
+    {"", {kBandLeft, 412, 166 - kBandLeft, 86}},
     {"", {170, 304, 78, 194}},
     {"PATTERN", {252, 304, 192, 194}},
     {"STEP EDIT", {448, 304, 210, 194}},
     {"INSTRUMENT", {662, 304, 86, 104}},
     {"STEP LIGHTS", {662, 412, 86, 86}},
-    {"GROOVE", {752, 304, 208, 194}},
+    {"GROOVE", {752, 304, kBandRight - 752, 194}},
 }};
 
 struct ButtonLabel {
@@ -388,8 +390,7 @@ void paintStepSection(cairo_t* cr, const Layout& layout) {
             bottom = std::max(bottom, double(c.y + c.height));
         }
     }
-    plate(cr, {first->x - 9.0, first->y - 4.0, last->x + last->width - first->x + 18.0,
-               bottom - first->y + 9.0});
+    plate(cr, {kBandLeft, first->y - 4.0, kBandRight - kBandLeft, bottom - first->y + 9.0});
 }
 
 } // namespace
@@ -434,9 +435,9 @@ void paintPresetBrowser(cairo_t* cr, double w, double h) {
             roundedRect(cr, x, y, 150, 15, 1.5);
             setColour(cr, palette::kField);
             cairo_fill(cr);
-            drawText(cr, std::to_string(c * 8 + r + 1), x + 147, y + 4, 1.0, Align::Right,
-                     rgb(0x1d1f22, 0.35));
         }
+        const std::string header = std::to_string(c * 8 + 1) + " - " + std::to_string(c * 8 + 8);
+        drawText(cr, header, x + 1, 25, 1.0, Align::Left, palette::kInkDim);
     }
     cairo_move_to(cr, 4, 206.5);
     cairo_line_to(cr, w - 4, 206.5);
@@ -485,7 +486,7 @@ void paintAboutBox(cairo_t* cr, double w, double h) {
         }
     }
     drawLines(cr, "QUILLMOOR AUDIO SOFTWARE", w / 2, 192, 1.0, palette::kInk);
-    drawLines(cr, "PANEL ART DRAWN IN CODE", w / 2, 212, 1.0, palette::kInkDim);
+    drawLines(cr, "EVERY SOUND SYNTHESISED", w / 2, 212, 1.0, palette::kInkDim);
 }
 
 } // namespace panelart

@@ -92,16 +92,28 @@ void pixelText(cairo_t* cr, std::string_view text, double x, double y, Colour co
 
 } // namespace
 
-cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& bitmaps,
-                               int scale) {
+namespace {
+
+struct StripCache {
     std::map<int, cairo_surface_t*> strips;
-    for (const Bitmap& b : bitmaps) {
-        strips[b.id] = renderBitmap(b, scale);
+    explicit StripCache(const std::vector<Bitmap>& bitmaps, int scale) {
+        for (const Bitmap& b : bitmaps) {
+            strips[b.id] = renderBitmap(b, scale);
+        }
     }
-    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kBackgroundWidth * scale,
-                                                      kBackgroundHeight * scale);
-    cairo_t* cr = cairo_create(out);
-    cairo_set_source_surface(cr, strips[kBackgroundId], 0, 0);
+    ~StripCache() {
+        for (auto& [id, s] : strips) {
+            cairo_surface_destroy(s);
+        }
+    }
+    cairo_surface_t* find(int id) const {
+        const auto it = strips.find(id);
+        return it != strips.end() ? it->second : nullptr;
+    }
+};
+
+void paintMain(cairo_t* cr, const Layout& layout, const StripCache& cache, int scale) {
+    cairo_set_source_surface(cr, cache.find(kBackgroundId), 0, 0);
     cairo_paint(cr);
     for (const Control& c : layout.controls) {
         if (c.className == "CTextEdit" || c.className == "CTextLabel") {
@@ -114,8 +126,8 @@ cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& 
             cairo_restore(cr);
             continue;
         }
-        const auto strip = strips.find(c.resId);
-        if (strip == strips.end()) {
+        cairo_surface_t* strip = cache.find(c.resId);
+        if (strip == nullptr) {
             continue;
         }
         if (c.className == "CBitmapDisplay") {
@@ -123,16 +135,80 @@ cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& 
             const double cellW = static_cast<double>(c.width) / std::max(1, c.chars);
             for (int i = 0; i < c.chars; ++i) {
                 const int code = i < static_cast<int>(text.size()) ? text[i] : ' ';
-                blit(cr, strip->second, c.x + i * cellW, c.y, cellW, c.height, code - 32, scale);
+                blit(cr, strip, c.x + i * cellW, c.y, cellW, c.height, code - 32, scale);
             }
             continue;
         }
-        blit(cr, strip->second, c.x, c.y, c.width, c.height, demoFrame(c, layout), scale);
+        blit(cr, strip, c.x, c.y, c.width, c.height, demoFrame(c, layout), scale);
+    }
+}
+
+// The preset browser showing the bass drum's presets, the first one chosen.
+void paintBrowser(cairo_t* cr, const Layout& layout, const StripCache& cache, int scale) {
+    cairo_set_source_surface(cr, cache.find(920), 0, 0);
+    cairo_paint(cr);
+    struct Placed {
+        int id;
+        double x, y, w, h;
+        int frame;
+    };
+    std::vector<Placed> placed = {
+        {912, 665, 211, 37, 16, 0}, {913, 627, 211, 17, 16, 0}, {914, 646, 211, 17, 16, 0},
+        {921, 33, 211, 26, 16, 0},  {922, 61, 211, 26, 16, 0},  {921, 106, 211, 26, 16, 0},
+        {922, 134, 211, 26, 16, 0}, {921, 187, 211, 26, 16, 0}, {922, 215, 211, 26, 16, 0}};
+    for (int k = 0; k < 11; ++k) {
+        placed.push_back({930 + k, 334.0 + 26 * k, 211, 22, 16, k == 0 ? 2 : 0});
+    }
+    for (int i = 0; i < 32; ++i) {
+        placed.push_back({915, 5.0 + 175 * (i / 8), 36.0 + 22 * (i % 8), 14, 16, i == 0 ? 2 : 0});
+    }
+    for (const Placed& p : placed) {
+        if (cairo_surface_t* strip = cache.find(p.id)) {
+            blit(cr, strip, p.x, p.y, p.w, p.h, p.frame, scale);
+        }
+    }
+    cairo_save(cr);
+    cairo_scale(cr, scale, scale);
+    for (std::size_t i = 0; i < layout.bassDrumPresets.size() && i < 32; ++i) {
+        pixelText(cr, layout.bassDrumPresets[i], 25.0 + 175 * (i / 8), 40.0 + 22 * (i % 8),
+                  rgb(0x000000));
+    }
+    cairo_restore(cr);
+}
+
+void paintAbout(cairo_t* cr, const StripCache& cache, int scale) {
+    cairo_set_source_surface(cr, cache.find(752), 0, 0);
+    cairo_paint(cr);
+    if (cairo_surface_t* strip = cache.find(760)) {
+        blit(cr, strip, 255, 10, 15, 25, 0, scale);
+    }
+    cairo_save(cr);
+    cairo_scale(cr, scale, scale);
+    pixelText(cr, "v.1.0.3", 9, 37, rgb(0xffffff));
+    cairo_restore(cr);
+}
+
+} // namespace
+
+cairo_surface_t* renderPreview(const Layout& layout, const std::vector<Bitmap>& bitmaps, int scale,
+                               PreviewPanel panel) {
+    const StripCache cache(bitmaps, scale);
+    const int w = panel == PreviewPanel::Main            ? kBackgroundWidth
+                  : panel == PreviewPanel::PresetBrowser ? 706
+                                                         : 289;
+    const int h = panel == PreviewPanel::Main            ? kBackgroundHeight
+                  : panel == PreviewPanel::PresetBrowser ? 231
+                                                         : 240;
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w * scale, h * scale);
+    cairo_t* cr = cairo_create(out);
+    if (panel == PreviewPanel::Main) {
+        paintMain(cr, layout, cache, scale);
+    } else if (panel == PreviewPanel::PresetBrowser) {
+        paintBrowser(cr, layout, cache, scale);
+    } else {
+        paintAbout(cr, cache, scale);
     }
     cairo_destroy(cr);
-    for (auto& [id, s] : strips) {
-        cairo_surface_destroy(s);
-    }
     cairo_surface_flush(out);
     return out;
 }

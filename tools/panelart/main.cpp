@@ -3,9 +3,12 @@
 // document. Everything is drawn from code (shapes, a stroke font and a pixel font); nothing is
 // read but the settings document, and equal input gives equal bytes.
 //
-// Usage: vorpalix-panelart [--scale N] [--preview FILE] <settings.xml> <output-directory>
-//   --scale N       draw at N times the panel's pixel size (1..4; 1 is what the plug-in embeds)
-//   --preview FILE  also write the whole panel with every control in place, as a PNG
+// Usage: vorpalix-panelart [--scale N] [--preview FILE] [--preview-browser FILE]
+//                          [--preview-about FILE] <settings.xml> <output-directory>
+//   --scale N               draw at N times the panel's pixel size (1..4; the plug-in embeds 1)
+//   --preview FILE          also write the whole panel with every control in place, as a PNG
+//   --preview-browser FILE  the same for the preset browser
+//   --preview-about FILE    the same for the About box
 // Files are written through a temporary file and a rename, so none is ever half written.
 
 #include <sys/stat.h>
@@ -18,6 +21,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Art.h"
@@ -27,7 +31,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vorpalix-panelart [--scale N] [--preview FILE] <settings.xml> <output-directory>";
+    "usage: vorpalix-panelart [--scale N] [--preview FILE] [--preview-browser FILE] "
+    "[--preview-about FILE] <settings.xml> <output-directory>";
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "vorpalix-panelart: %s\n", message.c_str());
@@ -82,17 +87,20 @@ int usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
     int scale = 1;
-    std::string preview;
+    std::string preview, previewBrowser, previewAbout;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--scale" || arg == "--preview") {
+        if (arg == "--scale" || arg == "--preview" || arg == "--preview-browser" ||
+            arg == "--preview-about") {
             if (i + 1 >= argc) {
                 return usage(std::string(arg) + " needs a value");
             }
             const std::string_view value = argv[++i];
-            if (arg == "--preview") {
-                preview = value;
+            if (arg != "--scale") {
+                (arg == "--preview"           ? preview
+                 : arg == "--preview-browser" ? previewBrowser
+                                              : previewAbout) = value;
                 continue;
             }
             const auto r = std::from_chars(value.data(), value.data() + value.size(), scale);
@@ -137,10 +145,17 @@ int main(int argc, char** argv) {
             return fail("cannot write " + path.string());
         }
     }
-    if (!preview.empty()) {
-        const std::string png = pngOf(panelart::renderPreview(*layout, *bitmaps, scale));
-        if (png.empty() || !writeFileSafely(preview, png)) {
-            return fail("cannot write " + preview);
+    const std::pair<const std::string*, panelart::PreviewPanel> previews[] = {
+        {&preview, panelart::PreviewPanel::Main},
+        {&previewBrowser, panelart::PreviewPanel::PresetBrowser},
+        {&previewAbout, panelart::PreviewPanel::AboutBox}};
+    for (const auto& [file, panel] : previews) {
+        if (file->empty()) {
+            continue;
+        }
+        const std::string png = pngOf(panelart::renderPreview(*layout, *bitmaps, scale, panel));
+        if (png.empty() || !writeFileSafely(*file, png)) {
+            return fail("cannot write " + *file);
         }
     }
     return 0;
