@@ -269,6 +269,21 @@ TEST_F(PanelLayout, GroupsHaveTheirClassesFramesAndBitmaps) {
         EXPECT_EQ(std::tuple(e.cls, e.frames, e.resId, e.posX, e.posY, e.width, e.height),
                   std::tuple(std::string("CAnimKnob"), frames, res, x, 255, 31, 44));
     }
+    for (const auto& [name, y, res] : {std::tuple{"Pattern Scale Fast 3/4", 350, 570},
+                                       std::tuple{"Pattern Scale Slow 3/4", 368, 571},
+                                       std::tuple{"Pattern Scale Fast 4/4", 387, 572},
+                                       std::tuple{"Pattern Scale Slow 4/4", 405, 573}}) {
+        const Entry& e = entry(name);
+        EXPECT_EQ(std::tuple(e.cls, e.frames, e.resId, e.posX, e.posY),
+                  std::tuple(std::string("CExMovieBitmap"), 2, res, 48, y));
+    }
+    for (const auto& [name, frames, res] :
+         {std::tuple{"Int Seq State", 2, 909}, std::tuple{"Int Seq Sync", 2, 910},
+          std::tuple{"Int Seq Mode", 3, 911}, std::tuple{"Midi Learn", 2, 801}}) {
+        const Entry& e = entry(name);
+        EXPECT_EQ(std::tuple(e.cls, e.frames, e.resId, e.top),
+                  std::tuple(std::string("CHorizontalSwitch"), frames, res, 40));
+    }
     const Entry& display = entry("Pattern Name Display");
     EXPECT_EQ(std::tuple(display.cls, display.resId, display.attr("fonts"), display.attr("chars"),
                          display.posX, display.posY, display.width, display.height),
