@@ -1,5 +1,6 @@
-// The preview picture: what the editor will show, composed from the same bitmaps the plug-in
-// embeds. It is for the documentation and for checking the art by eye before the editor exists.
+// The preview pictures: what the editor will show, composed from the same bitmaps the plug-in
+// embeds. They are for the documentation and for checking the art by eye before the editor
+// exists.
 
 #include <algorithm>
 #include <cmath>
@@ -89,10 +90,6 @@ void pixelText(cairo_t* cr, std::string_view text, double x, double y, Colour co
     setColour(cr, colour);
     cairo_fill(cr);
 }
-
-} // namespace
-
-namespace {
 
 struct StripCache {
     std::map<int, cairo_surface_t*> strips;
