@@ -18,8 +18,7 @@ set(VORPALIX_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=undef
     -fno-omit-frame-pointer)
 
 # The plug-in code once more, instrumented for coverage and the sanitizers.
-add_library(vorpalix_core_fuzz STATIC ${VORPALIX_CORE_SOURCES}
-    ${CMAKE_BINARY_DIR}/generated/EmbeddedData.cpp)
+add_library(vorpalix_core_fuzz STATIC ${VORPALIX_CORE_SOURCES})
 target_include_directories(vorpalix_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(vorpalix_core_fuzz PUBLIC PkgConfig::LIBXML2 ${CMAKE_DL_LIBS})
 target_compile_options(vorpalix_core_fuzz PRIVATE -fsanitize=fuzzer-no-link ${VORPALIX_SANITIZERS})

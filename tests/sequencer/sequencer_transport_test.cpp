@@ -12,7 +12,7 @@ constexpr int kBD = 0, kSD = 1, kCH = 7;
 constexpr int kPlay = 1, kStopCont = 2;
 
 void groove(SequencerRig& rig, int pattern) {
-    Pattern& p = rig.seq.patterns()[pattern];
+    Pattern& p = rig.patterns[pattern];
     setRow(p, kBD, "O..o..o.O..o....");
     setRow(p, kSD, "....O..x....O..o");
     setRow(p, kCH, "oooooooooooooooo");
@@ -26,7 +26,7 @@ TEST(SequencerTransport, HostStartPlaysTheRangeAndHostStopEndsIt) {
     rig.host.controls.sync = 1;
     rig.run(1000, 256);
     EXPECT_TRUE(rig.sink.hits.empty());
-    EXPECT_EQ(rig.host.lastFilter, 0x602);
+    EXPECT_GT(rig.host.transportReads, 0);
     rig.startHost(0.0);
     rig.run(44100 * 4, 256); // 8 beats: two patterns
     ASSERT_FALSE(rig.sink.hits.empty());
@@ -112,9 +112,9 @@ void expectSeamlessContinue(double shuffle, int stepsPerBeat, std::int64_t stopA
     auto setup = [&](SequencerRig& rig) {
         for (int p = 0; p < 2; ++p) {
             groove(rig, p);
-            rig.seq.patterns()[p].setStepsPerBeat(stepsPerBeat);
+            rig.patterns[p].setStepsPerBeat(stepsPerBeat);
         }
-        rig.seq.patterns()[1].setLength(12);
+        rig.patterns[1].setLength(12);
         rig.seq.setRange(0, 1);
         rig.host.shuffleFraction = shuffle;
         rig.host.internalBpm = bpm;
