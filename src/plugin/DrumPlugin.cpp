@@ -158,9 +158,16 @@ vst::VstIntPtr DrumPlugin::editorOpcode(vst::VstInt32 opcode, vst::VstInt32 /*in
             editor_->idle();
         }
         return 0;
-    case vst::effEditGetRect:
-        return editor_ != nullptr && ptr != nullptr &&
-               editor_->getRect(static_cast<vst::ERect**>(ptr));
+    case vst::effEditGetRect: {
+        int width = 0;
+        int height = 0;
+        if (editor_ == nullptr || ptr == nullptr || !editor_->windowSize(width, height)) {
+            return 0;
+        }
+        editorRect_ = {0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
+        *static_cast<vst::ERect**>(ptr) = &editorRect_;
+        return 1;
+    }
     case vst::effEditOpen:
         return editor_ != nullptr && editor_->open(ptr);
     case vst::effEditClose:

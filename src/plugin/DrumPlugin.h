@@ -83,6 +83,7 @@ private:
     std::unique_ptr<PluginProcessor> processor_;
     // Created after the controller it works on and destroyed before it.
     std::unique_ptr<PluginEditor> editor_;
+    vst::ERect editorRect_{}; // handed to the host by effEditGetRect
 };
 
 } // namespace vorpalix

@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "plugin/AudioCommand.h"
-#include "plugin/VstInterface.h"
 
 typedef struct _xmlNode xmlNode;
 
@@ -36,15 +35,19 @@ public:
 
     // The host's editor calls. Without a window the plug-in tells the host it has no editor.
     virtual bool hasWindow() const { return false; }
-    virtual bool getRect(vst::ERect** rect) {
-        (void)rect;
+    // The window's size in pixels; false while there is none to report.
+    virtual bool windowSize(int& width, int& height) const {
+        (void)width;
+        (void)height;
         return false;
     }
+    // Opens the window inside the host's parent window (an X11 window id or a native handle).
     virtual bool open(void* parentWindow) {
         (void)parentWindow;
         return false;
     }
     virtual void close() {}
+    // The host's idle call, after the plug-in took the audio thread's reports.
     virtual void idle() {}
 };
 

@@ -137,6 +137,19 @@ TEST(SequencerTiming, HostStartingAtBeatFourPlaysStepZeroAtOnceThenFollowsItsPos
     }
 }
 
+TEST(SequencerTiming, FlamOnStepZeroWaitsThroughAHostCountIn) {
+    SequencerRig rig;
+    setRow(rig.patterns[0], kSD, "x...............");
+    rig.host.flamFraction = 0.252;
+    rig.host.controls.sync = 1;
+    rig.startHost(-2.0); // two beats of count-in before the song starts
+    rig.run(3 * 44100 / 2, 256);
+    // Step 0 at the song's start (frame of beat 2 after the start), its flam 0.063 beats later;
+    // nothing during the count-in.
+    EXPECT_EQ(rig.framesOf(kSD, 'p'), (std::vector<std::int64_t>{frameAtBeat(2.0)}));
+    EXPECT_EQ(rig.framesOf(kSD, 'a'), (std::vector<std::int64_t>{frameAtBeat(2.063)}));
+}
+
 TEST(SequencerTiming, HostPositionJumpCannotFireTwoStepsWithinFiveThousandthsOfABeat) {
     SequencerRig rig;
     everyStepPattern(rig);
