@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "PluginTestSupport.h"
@@ -43,6 +44,16 @@ TEST(PluginParameters, ValuesOutsideTheUnitRangeAreClampedAndNanIgnored) {
     p.plugin->setParameter(kParamVolume, 1e9f);
     p.processEmptyBlock();
     EXPECT_DOUBLE_EQ(p.plugin->processor().engine().masterGain(), 2.0);
+}
+
+TEST(PluginParameters, DisplayTextIsWrittenEvenIntoAnUnclearedBuffer) {
+    DirectPlugin p;
+    for (const int index : {0, int{kParamTempo}, kNumHostParameters - 1, kNumHostParameters, -1}) {
+        char text[vst::kVstMaxParamStrLen + 1];
+        std::memset(text, 'x', sizeof text);
+        p.plugin->dispatcher(vst::effGetParamDisplay, index, 0, text, 0.0f);
+        EXPECT_EQ(std::strlen(text), 0u) << "parameter " << index;
+    }
 }
 
 TEST(PluginParameters, IndicesOutsideTheHostRangeStoreNothing) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 // Its own namespace: the editing tests keep other fakes of the same names in vorpalix::test.
@@ -104,6 +105,14 @@ public:
     void setFlam(float v) override { flamFraction = static_cast<double>(v) * 0.262 + 0.121; }
     void setTotalAccentLevel(float v) override { lastTotalAccent = v; }
     int freeModeThreshold() override { return threshold; }
+    void playingPatternChanged(int pattern) override { playingPatterns.push_back(pattern); }
+    void rangeChanged(int from, int to) override { ranges.emplace_back(from, to); }
+    void transportStopped() override { ++stops; }
+
+    // What playback reported, in order.
+    std::vector<int> playingPatterns;
+    std::vector<std::pair<int, int>> ranges;
+    int stops = 0;
 
     int transportReads = 0;
 };

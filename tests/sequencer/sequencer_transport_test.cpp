@@ -50,6 +50,26 @@ TEST(SequencerTransport, HostStartPlaysTheRangeAndHostStopEndsIt) {
     EXPECT_EQ(rig.sink.hits[before].step, 0);
 }
 
+TEST(SequencerTransport, PlaybackReportsWhatTheInterfaceMustNotMissOnceAtTheBlockEnd) {
+    SequencerRig rig;
+    groove(rig, 5);
+    groove(rig, 6);
+    rig.seq.setRange(5, 6); // set here, as by a command: not reported back
+    rig.host.controls.sync = 1;
+    rig.startHost(0.0);
+    rig.run(44100 * 4, 256); // 8 beats: both patterns
+    EXPECT_EQ(rig.host.playingPatterns, (std::vector<int>{5, 6}));
+    EXPECT_TRUE(rig.host.ranges.empty());
+    rig.host.playing = false;
+    rig.run(512, 256);
+    EXPECT_EQ(rig.host.stops, 1);
+    EXPECT_EQ(rig.host.playingPatterns.back(), -1);
+    // A pattern key chooses the range on the audio thread: that is reported.
+    rig.midiNext(0, 0x90, 12 + 30, 100);
+    rig.block(256);
+    EXPECT_EQ(rig.host.ranges, (std::vector<std::pair<int, int>>{{30, 30}}));
+}
+
 TEST(SequencerTransport, HostWithoutATimeRecordLeavesTheTransportAlone) {
     SequencerRig rig;
     groove(rig, 0);
