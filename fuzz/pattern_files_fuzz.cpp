@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vorpalix;
     DrumPlugin& plugin = fuzz::sharedPlugin();
-    PatternBank& bank = plugin.sequencer().patterns();
+    PatternBank& bank = plugin.processor().sequencer().patterns();
     const std::string& file = fuzz::inputFile(data, size);
     loadPatternFile(bank, size > 0 ? data[0] % 96 : 0, file);
     loadBankFile(bank, file);
@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // Play what was read: the internal clock runs the chain player over the patterns.
-    plugin.setSequencerSync(kSyncInternal);
-    plugin.requestTransport(kTransportPlay);
+    plugin.controller().setSequencerSync(kSyncInternal);
+    plugin.controller().requestTransport(kTransportPlay);
     fuzz::renderAndCheck(plugin);
     return 0;
 }

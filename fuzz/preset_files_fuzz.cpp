@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vorpalix;
     DrumPlugin& plugin = fuzz::sharedPlugin();
-    PresetBank& presets = plugin.presets();
+    PresetBank& presets = plugin.controller().presets();
     presets.setShownInstrument(size > 0 ? data[0] % 11 : 0);
     const std::string& file = fuzz::inputFile(data, size);
     presets.loadPresetFile(file);

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DrumPlugin& plugin = fuzz::sharedPlugin();
     const XmlDocument document =
         XmlDocument::parseMemory(std::span<const std::uint8_t>(data, size));
-    plugin.applySettingsDocument(document.root(), false);
+    plugin.controller().applySettingsDocument(document.root(), false);
     OutputConfig config;
     readPluginState(plugin, document.root(), nullptr);
     readUserSettings(plugin, config, document.root());
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     for (int i = 0; i < 11; ++i) {
-        if (plugin.outputNumber(i) < 0 || plugin.outputNumber(i) > 10) {
+        if (plugin.controller().outputNumber(i) < 0 || plugin.controller().outputNumber(i) > 10) {
             std::abort();
         }
     }

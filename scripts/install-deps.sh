@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libxml2-dev libsndfile1-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev locales
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev clang-format
           libcairo2-dev libx11-dev xvfb xauth xdotool)
 
 missing=()

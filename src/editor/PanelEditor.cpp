@@ -1,19 +1,24 @@
 #include "editor/PanelEditor.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "plugin/DrumPlugin.h"
-#include "sequencer/PatternEditing.h"
+#include "state/ControllerMap.h"
+#include "state/ParameterTable.h"
 
 namespace vorpalix {
 
-PanelEditor::PanelEditor(DrumPlugin& plugin)
-    : plugin_(plugin), editing_(std::make_unique<PatternEditing>(plugin)) {
-    plugin_.attachPatternEditing(editing_.get());
+PanelEditor::PanelEditor(PanelController& controller)
+    : controller_(controller), editing_(controller) {}
+
+PanelEditor::~PanelEditor() = default;
+
+std::unique_ptr<PluginEditor> createPanelEditor(PanelController& controller) {
+    return std::make_unique<PanelEditor>(controller);
 }
 
-PanelEditor::~PanelEditor() {
-    plugin_.attachPatternEditing(nullptr);
+EditorFactory panelEditorFactory() {
+    return &createPanelEditor;
 }
 
 void PanelEditor::setPanelDescription(const xmlNode* gui) {
@@ -49,19 +54,38 @@ int PanelEditor::controlCount() const {
     return count;
 }
 
-void PanelEditor::parameterChanged(int index) {
-    if (index < 0 || index >= 128) {
-        return;
+void PanelEditor::notify(const Notification& notification) {
+    switch (notification.type) {
+    case NotificationType::ControllerLearnt:
+        learnt_ = notification.b;
+        learnChanged_ = true;
+        break;
+    case NotificationType::PlayingPatternChanged:
+    case NotificationType::RangeChanged:
+        patternChanged_ = true;
+        break;
+    case NotificationType::TransportStopped:
+        transportStopped_ = true;
+        break;
     }
-    changed_[index / 64].fetch_or(std::uint64_t{1} << (index % 64), std::memory_order_relaxed);
+}
+
+std::array<std::uint64_t, 2> PanelEditor::takeChangedParameters() {
+    return controller_.takeChangedParameters();
+}
+
+int PanelEditor::takeLearnDisplayChange() {
+    const int parameter = learnChanged_ ? learnt_ : -1;
+    learnChanged_ = false;
+    return parameter;
 }
 
 std::string PanelEditor::learnDisplayText(int parameter) const {
     if (parameter < 0 || parameter >= kNumHostParameters) {
         return {};
     }
-    const std::string name = plugin_.parameters().info(parameter).shortName;
-    const int controller = plugin_.controllerMap().controllerOf(parameter);
+    const std::string name = controller_.parameters().info(parameter).shortName;
+    const int controller = controller_.controllerMap().controllerOf(parameter);
     if (controller < 0) {
         return name + " - ...";
     }
@@ -70,9 +94,16 @@ std::string PanelEditor::learnDisplayText(int parameter) const {
     return name + " - " + digits;
 }
 
-std::array<std::uint64_t, 2> PanelEditor::takeChangedParameters() {
-    return {changed_[0].exchange(0, std::memory_order_relaxed),
-            changed_[1].exchange(0, std::memory_order_relaxed)};
+bool PanelEditor::takePatternChange() {
+    return std::exchange(patternChanged_, false);
+}
+
+bool PanelEditor::takeTransportStop() {
+    return std::exchange(transportStopped_, false);
+}
+
+bool PanelEditor::takeRefreshAll() {
+    return std::exchange(refreshAll_, false);
 }
 
 } // namespace vorpalix

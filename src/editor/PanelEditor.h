@@ -1,72 +1,75 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "plugin/PanelController.h"
+#include "plugin/PluginEditor.h"
+#include "sequencer/PatternEditing.h"
 #include "state/XmlDocument.h"
 
 namespace vorpalix {
 
-class DrumPlugin;
-class PatternEditing;
-
-// The editor object. It lives as long as the plug-in and owns what the panel edits (the edit
-// state with the pattern editing operations) and the panel layout read from the settings
-// document. The window that shows the panel is built from that layout when the host opens the
-// editor; until then the object keeps the state, so documents and chunks can read and write it.
-class PanelEditor {
+// The editor object. It lives as long as the plug-in and owns what the panel edits: the edit
+// state with the pattern editing operations, which change the controller's copy of the patterns
+// and send every change to playback, and the panel layout read from the settings document. The
+// window that shows the panel is built from that layout when the host opens the editor; until
+// then the object keeps the state, so documents and chunks can read and write it. It reaches the
+// plug-in only through its PanelController.
+//
+// Threads: user-interface thread only.
+class PanelEditor final : public PluginEditor {
 public:
-    explicit PanelEditor(DrumPlugin& plugin);
-    ~PanelEditor();
+    explicit PanelEditor(PanelController& controller);
+    ~PanelEditor() override;
 
     PanelEditor(const PanelEditor&) = delete;
     PanelEditor& operator=(const PanelEditor&) = delete;
 
-    PatternEditing& editing() { return *editing_; }
+    PanelController& controller() { return controller_; }
 
-    // UI thread. Keeps a copy of a GUI element (the panel layout); a later one replaces it.
-    void setPanelDescription(const xmlNode* gui);
+    // --- PluginEditor -------------------------------------------------------------------------
+    // Keeps a copy of a GUI element (the panel layout); a later one replaces it.
+    void setPanelDescription(const xmlNode* gui) override;
+    PatternEditing* editing() override { return &editing_; }
+    void notify(const Notification& notification) override;
+    // Every display is redrawn at the next idle (after a chunk or a loaded file).
+    void refreshDisplays() override { refreshAll_ = true; }
+
     // The kept layout's root element, or null.
     const xmlNode* panelDescription() const { return description_.root(); }
     // Number of `control` elements in the kept layout.
     int controlCount() const;
 
-    // Any thread (MIDI controllers arrive on the audio thread). Marks the panel control of a host
-    // parameter as moved; the window redraws marked controls at its next idle. No allocation.
-    void parameterChanged(int index);
-    // UI thread. Takes the marks set since the last call; bit i of word w is parameter 64w + i.
+    // The marks of the host parameters set since the last call (any thread may set them); the
+    // window redraws the marked controls at its idle. Bit i of word w is parameter 64w + i.
     std::array<std::uint64_t, 2> takeChangedParameters();
 
-    // Audio thread (MIDI learn). The learn display shows this parameter at the next idle.
-    void learnDisplayChanged(int parameter) {
-        learnt_.store(parameter, std::memory_order_relaxed);
-        learnChanged_.store(true, std::memory_order_release);
-    }
-    // UI thread. The parameter whose learn text changed since the last call, or -1.
-    int takeLearnDisplayChange() {
-        return learnChanged_.exchange(false, std::memory_order_acquire)
-                   ? learnt_.load(std::memory_order_relaxed)
-                   : -1;
-    }
-    // UI thread. The learn display's text for a host parameter: its short name, " - " and its
-    // controller in three digits ("BD Tune  - 021"), or "..." when no controller moves it.
+    // The parameter whose learn text changed since the last call, or -1.
+    int takeLearnDisplayChange();
+    // The learn display's text for a host parameter: its short name, " - " and its controller
+    // in three digits ("BD Tune  - 021"), or "..." when no controller moves it.
     std::string learnDisplayText(int parameter) const;
 
-    // UI thread. Every display is redrawn at the next idle (after a chunk or a loaded file).
-    void refreshDisplays() { refreshAll_.store(true, std::memory_order_relaxed); }
-    bool takeRefreshAll() { return refreshAll_.exchange(false, std::memory_order_relaxed); }
+    // True once after the playing pattern changed, or after the host's transport stopped.
+    bool takePatternChange();
+    bool takeTransportStop();
+    bool takeRefreshAll();
 
 private:
-    DrumPlugin& plugin_;
-    std::unique_ptr<PatternEditing> editing_;
+    PanelController& controller_;
+    PatternEditing editing_;
     XmlDocument description_;
-    std::array<std::atomic<std::uint64_t>, 2> changed_{};
-    std::atomic<bool> refreshAll_{false};
-    std::atomic<int> learnt_{-1};
-    std::atomic<bool> learnChanged_{false};
+    int learnt_ = -1;
+    bool learnChanged_ = false;
+    bool patternChanged_ = false;
+    bool transportStopped_ = false;
+    bool refreshAll_ = false;
 };
+
+// The factory the module's entry hands to the plug-in.
+std::unique_ptr<PluginEditor> createPanelEditor(PanelController& controller);
 
 } // namespace vorpalix

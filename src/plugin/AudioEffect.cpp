@@ -92,7 +92,10 @@ vst::VstIntPtr AudioEffect::dispatcher(vst::VstInt32 opcode, vst::VstInt32 index
         }
         return 0;
     case effGetParamDisplay:
+        // The buffer is the host's and may hold anything: it always receives a text, empty
+        // unless the instrument writes one.
         if (text != nullptr) {
+            text[0] = 0;
             getParameterDisplay(index, text);
         }
         return 0;

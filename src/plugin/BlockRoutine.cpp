@@ -2,11 +2,9 @@
 
 #include <array>
 
-#include "dsp/DrumEngine.h"
-#include "editor/PanelEditor.h"
-#include "plugin/DrumPlugin.h"
 #include "plugin/FloatingPointGuard.h"
-#include "sequencer/PatternSequencer.h"
+#include "plugin/OutputRouting.h"
+#include "plugin/PluginProcessor.h"
 
 namespace vorpalix {
 
@@ -17,38 +15,13 @@ constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 
 } // namespace
 
-void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, vst::VstInt32 frames) {
-    processBlock(outputs, frames, true);
-}
-
-void DrumPlugin::process(float** /*inputs*/, float** outputs, vst::VstInt32 frames) {
-    processBlock(outputs, frames, false);
-}
-
-void DrumPlugin::applyPendingEngineChanges() {
-    const float rate = requestedRate_.load(std::memory_order_acquire);
-    if (static_cast<double>(rate) != engineRate_) {
-        engineRate_ = rate;
-        engine_->setSampleRate(rate);
-    }
-    for (int word = 0; word < 2; ++word) {
-        std::uint64_t dirty = engineDirty_[word].exchange(0, std::memory_order_acquire);
-        while (dirty != 0) {
-            const int bit = __builtin_ctzll(dirty);
-            dirty &= dirty - 1;
-            const int index = word * 64 + bit;
-            engine_->setEngineParameter(index,
-                                        engineValues_[index].load(std::memory_order_relaxed));
-        }
-    }
-    if (totalAccentDirty_.exchange(false, std::memory_order_acquire)) {
-        engine_->setTotalAccent(totalAccentValue_.load(std::memory_order_relaxed));
-    }
-}
-
-void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replacing) {
+void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool replacing) {
     FloatingPointGuard floatingPoint;
-    applyPendingEngineChanges();
+    applySampleRate();
+    // What the user interface sent comes first, so that parameter values that depend on the
+    // sequencer's state (the amount knobs) meet the state they were sent with.
+    applyCommands();
+    applyParameterChanges();
 
     sequencer_->beginBlock();
 
@@ -63,14 +36,11 @@ void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replac
         channels[c] = buffer != nullptr ? buffer : &sink[c];
         stride[c] = buffer != nullptr ? 1 : 0;
     }
-    for (int i = 0; i < 11; ++i) {
-        blockSlots_[i] = outputSlots_[i].load(std::memory_order_relaxed);
-    }
 
-    if (auditionPending_.exchange(false, std::memory_order_acquire)) {
-        engine_->triggerVoice(auditionInstrument_.load(std::memory_order_relaxed),
-                              auditionVelocity_.load(std::memory_order_relaxed));
+    for (std::size_t a = 0; a < auditionCount_; ++a) {
+        engine_->triggerVoice(auditions_[a].instrument, auditions_[a].velocity);
     }
+    auditionCount_ = 0;
 
     sequencer_->startBlock();
 
@@ -92,9 +62,12 @@ void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replac
     sequencer_->endBlock();
 }
 
-vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
+void PluginProcessor::processEvents(const vst::VstEvents* events) {
+    // The host hands the events over just before the block they belong to; what the user
+    // interface sent before them (MIDI learn, the controller map) applies to them.
+    applyCommands();
     if (events == nullptr) {
-        return 1;
+        return;
     }
     for (vst::VstInt32 e = 0; e < events->numEvents; ++e) {
         const vst::VstEvent* event = events->events[e];
@@ -102,27 +75,32 @@ vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
             continue;
         }
         const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
-        const int status = static_cast<unsigned char>(midi->midiData[0]) & 0xF0;
-        const int d1 = static_cast<unsigned char>(midi->midiData[1]);
-        const int d2 = static_cast<unsigned char>(midi->midiData[2]);
-        // Data bytes have the top bit clear; a message with another is malformed and ignored.
-        if (status != 0xB0 || ((d1 | d2) & 0x80) != 0 || d1 > 120) {
-            continue;
+        TimedMidiEvent timed{};
+        for (int i = 0; i < 4; ++i) {
+            timed.bytes[i] = static_cast<std::uint8_t>(midi->midiData[i]);
         }
-        const int learning = parameterBeingLearnt();
-        if (learnMode() && learning >= 0) {
-            controllers_.assignController(d1, learning);
-            setParameterBeingLearnt(-1);
-            editor_->learnDisplayChanged(learning);
-        } else {
-            const int parameter = controllers_.parameterOf(d1);
-            if (parameter != -1) {
-                setParameter(parameter, static_cast<float>(d2) * kControllerScale);
+        timed.delta = midi->deltaFrames;
+
+        const int status = timed.bytes[0] & 0xF0;
+        const int d1 = timed.bytes[1];
+        const int d2 = timed.bytes[2];
+        // Data bytes have the top bit clear; a message with another is malformed and ignored.
+        if (status == 0xB0 && ((d1 | d2) & 0x80) == 0 && d1 <= 120) {
+            // A controller is learnt only when the user interface can be told, so that its copy
+            // of the map never misses an assignment.
+            if (learnMode_ && learning_ >= 0 && channels_.notifications.freeSpace() > 0) {
+                controllers_.assignController(d1, learning_);
+                connection_.notify(NotificationType::ControllerLearnt, d1, learning_);
+                learning_ = -1;
+            } else {
+                const int parameter = controllers_.parameterOf(d1);
+                if (parameter != -1) {
+                    channels_.parameters.set(parameter, static_cast<float>(d2) * kControllerScale);
+                }
             }
         }
+        sequencer_->queueEvent(timed);
     }
-    sequencer_->queueEvents(events);
-    return 1;
 }
 
 } // namespace vorpalix

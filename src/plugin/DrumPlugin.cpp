@@ -1,14 +1,10 @@
 #include "plugin/DrumPlugin.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
-#include "dsp/DrumEngine.h"
-#include "editor/PanelEditor.h"
 #include "plugin/ModulePath.h"
-#include "presets/PresetBank.h"
-#include "sequencer/PatternSequencer.h"
 
 namespace vorpalix {
 
@@ -25,114 +21,67 @@ void copyText(char* destination, const char* source, std::size_t capacity) {
 
 } // namespace
 
-DrumPlugin::DrumPlugin(vst::HostCallback host)
-    : AudioEffect(host, 1, kNumHostParameters), pluginDirectory_(moduleDirectory()) {
-    for (auto& v : values_) {
-        v.store(0.0f, std::memory_order_relaxed);
-    }
-    for (auto& v : engineValues_) {
-        v.store(0.0f, std::memory_order_relaxed);
+DrumPlugin::DrumPlugin(vst::HostCallback host, EditorFactory editorFactory)
+    : AudioEffect(host, 1, kNumHostParameters),
+      controller_(std::make_unique<PluginController>(*this, channels_, moduleDirectory())) {
+    // The editor object exists from here on; its window is made only when the host opens it.
+    if (editorFactory != nullptr) {
+        editor_ = editorFactory(*controller_);
+        controller_->attachEditor(editor_.get());
     }
 
-    engine_ = std::make_unique<DrumEngine>();
-    sequencer_ = std::make_unique<PatternSequencer>(*this, *engine_);
-    presets_ = std::make_unique<PresetBank>(*this);
+    controller_->applyEmbeddedSettings();
+    controller_->applyUserSettingsFile();
 
-    for (int i = 0; i < 11; ++i) {
-        outputSlots_[i].store(i, std::memory_order_relaxed);
-    }
-    setSequencerState(true);
-    setSequencerMode(kModeChain);
-    setSequencerSync(kSyncExternal);
+    processor_ = std::make_unique<PluginProcessor>(*this, channels_, controller_->outputConfig());
+    controller_->attachProcessor(processor_.get());
+    // No block has run yet, so the state the documents gave is applied here, on the thread
+    // that builds the plug-in.
+    processor_->applyCommands();
+    processor_->applyParameterChanges();
+    controller_->pollNotifications();
 
     effect_.flags |= vst::effFlagsProgramChunks | vst::effFlagsIsSynth | vst::effFlagsCanReplacing;
-    effect_.numInputs = 0;
-    effect_.uniqueID = kUniqueId;
-
-    // The editor object exists from here on; its window is made only when the host opens it.
-    editor_ = std::make_unique<PanelEditor>(*this);
-
-    applyEmbeddedSettings();
-    applyUserSettingsFile();
-
-    // The flam, shuffle and total accent defaults were first sent while the pattern attribute
-    // store was still on, so they did not take effect; send them again now that the document has
-    // set the store's real state.
-    for (int index : {kParamFlam, kParamShuffle, kParamTotalAccent}) {
-        setParameter(index, values_[index].load(std::memory_order_relaxed));
+    if (editor_ != nullptr && editor_->hasWindow()) {
+        effect_.flags |= vst::effFlagsHasEditor;
     }
-
-    effect_.numOutputs = outputConfig_.outputCount();
+    effect_.numInputs = 0;
+    effect_.numOutputs = controller_->outputConfig().outputCount();
+    effect_.uniqueID = kUniqueId;
     currentProgram_ = 0;
-    sendKnobValues();
     callHost(vst::audioMasterWantMidi, 0, 1);
 }
 
-DrumPlugin::~DrumPlugin() = default;
+DrumPlugin::~DrumPlugin() {
+    // The host has stopped processing: nothing runs on the audio thread any more.
+    editor_.reset();
+    controller_->attachEditor(nullptr);
+    controller_->discardPendingCommands();
+}
+
+// --- Audio --------------------------------------------------------------------------------------
+
+void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, vst::VstInt32 frames) {
+    processor_->processBlock(outputs, frames, true);
+}
+
+void DrumPlugin::process(float** /*inputs*/, float** outputs, vst::VstInt32 frames) {
+    processor_->processBlock(outputs, frames, false);
+}
+
+vst::VstInt32 DrumPlugin::processEvents(vst::VstEvents* events) {
+    processor_->processEvents(events);
+    return 1;
+}
 
 // --- Parameters ---------------------------------------------------------------------------------
 
 void DrumPlugin::setParameter(vst::VstInt32 index, float value) {
-    if (std::isnan(value) || index < 0 || index >= kNumHostParameters) {
-        return;
-    }
-    value = std::clamp(value, 0.0f, 1.0f);
-    values_[index].store(value, std::memory_order_relaxed);
-    if (index < kNumKnobs) {
-        presets_->setPresetValue(index, value);
-    }
-
-    const bool knobsApply = sequencerState() && !patternAttributeStore();
-    switch (index) {
-    case kParamTempo: {
-        const double bpm = std::round((static_cast<double>(value) * 273.0 + 30.0) * 10.0) * 0.1;
-        internalTempo_.store(bpm, std::memory_order_relaxed);
-        break;
-    }
-    case kParamFlam:
-        if (knobsApply) {
-            setFlam(value);
-        }
-        break;
-    case kParamShuffle:
-        if (knobsApply) {
-            setShuffle(value);
-        }
-        break;
-    case kParamTotalAccent:
-        if (knobsApply) {
-            setTotalAccentLevel(value);
-        }
-        break;
-    default:
-        break;
-    }
-
-    if (index < static_cast<int>(engineValues_.size())) {
-        engineValues_[index].store(value, std::memory_order_relaxed);
-        engineDirty_[index / 64].fetch_or(std::uint64_t{1} << (index % 64),
-                                          std::memory_order_release);
-    }
-
-    // The sequencer's parameter hook: 75..85 are the randomizer thresholds.
-    sequencer_->parameterChanged(index, value);
-
-    if (editor_) {
-        editor_->parameterChanged(index);
-    }
+    channels_.parameters.set(index, value);
 }
 
 float DrumPlugin::getParameter(vst::VstInt32 index) {
-    if (index < 0 || index >= kNumHostParameters) {
-        return 0.0f;
-    }
-    return values_[index].load(std::memory_order_relaxed);
-}
-
-void DrumPlugin::sendKnobValues() {
-    for (int i = 0; i < kNumKnobs; ++i) {
-        setParameter(i, values_[i].load(std::memory_order_relaxed));
-    }
+    return channels_.parameters.value(index);
 }
 
 void DrumPlugin::setProgram(vst::VstInt32 program) {
@@ -140,7 +89,7 @@ void DrumPlugin::setProgram(vst::VstInt32 program) {
         return;
     }
     currentProgram_ = 0;
-    sendKnobValues();
+    controller_->sendKnobValues();
 }
 
 void DrumPlugin::getProgramName(char* name) {
@@ -148,91 +97,22 @@ void DrumPlugin::getProgramName(char* name) {
 }
 
 void DrumPlugin::getParameterName(vst::VstInt32 index, char* text) {
-    parameters_.getParameterName(index, text);
+    controller_->parameters().getParameterName(index, text);
 }
 
 void DrumPlugin::getParameterLabel(vst::VstInt32 index, char* text) {
-    parameters_.getParameterLabel(index, text);
-}
-
-// --- Plug-in operations -------------------------------------------------------------------------
-
-void DrumPlugin::setSequencerState(bool on) {
-    requestedState_.store(on, std::memory_order_relaxed);
-}
-
-void DrumPlugin::setSequencerSync(int sync) {
-    requestedSync_.store(sync == kSyncInternal ? kSyncInternal : kSyncExternal,
-                         std::memory_order_relaxed);
-}
-
-void DrumPlugin::setSequencerMode(int mode) {
-    if (mode < kModeChain || mode > kModeFree) {
-        mode = kModeChain;
-    }
-    requestedMode_.store(mode, std::memory_order_relaxed);
-    sequencer_->setChainFlag(mode == kModeChain);
-}
-
-void DrumPlugin::requestTransport(int command) {
-    transportCommand_.store(command, std::memory_order_relaxed);
-}
-
-void DrumPlugin::setOutputNumber(int instrument, int slot) {
-    if (instrument < 0 || instrument > 10 || slot < 0 || slot > 10) {
-        return;
-    }
-    outputSlots_[instrument].store(slot, std::memory_order_relaxed);
-}
-
-int DrumPlugin::outputNumber(int instrument) const {
-    if (instrument < 0 || instrument > 10) {
-        return -1;
-    }
-    return outputSlots_[instrument].load(std::memory_order_relaxed);
-}
-
-void DrumPlugin::requestAudition(int instrument, float velocity) {
-    if (instrument < 0 || instrument > 10 || std::isnan(velocity)) {
-        return;
-    }
-    auditionInstrument_.store(instrument, std::memory_order_relaxed);
-    auditionVelocity_.store(velocity, std::memory_order_relaxed);
-    auditionPending_.store(true, std::memory_order_release);
-}
-
-void DrumPlugin::setShuffle(float value) {
-    shuffle_.store(static_cast<double>(value) * 0.8, std::memory_order_relaxed);
-}
-
-void DrumPlugin::setFlam(float value) {
-    flam_.store(static_cast<double>(value) * 0.262 + 0.121, std::memory_order_relaxed);
-}
-
-void DrumPlugin::setTotalAccentLevel(float value) {
-    totalAccentValue_.store(value, std::memory_order_relaxed);
-    totalAccentDirty_.store(true, std::memory_order_release);
-}
-
-void DrumPlugin::setLearnMode(bool on) {
-    learnMode_.store(on, std::memory_order_relaxed);
-    if (!on) {
-        learnt_.store(-1, std::memory_order_relaxed);
-    }
-}
-
-void DrumPlugin::setFreeModeThreshold(int level) {
-    freeModeThreshold_ = std::clamp(level, 0, 127);
-}
-
-const vst::VstTimeInfo* DrumPlugin::hostTime(vst::VstInt32 filter) {
-    return reinterpret_cast<const vst::VstTimeInfo*>(callHost(vst::audioMasterGetTime, 0, filter));
+    controller_->parameters().getParameterLabel(index, text);
 }
 
 // --- Host queries -------------------------------------------------------------------------------
 
 void DrumPlugin::resume() {
+    controller_->setSuspended(false);
     callHost(vst::audioMasterWantMidi, 0, 1);
+}
+
+void DrumPlugin::suspend() {
+    controller_->setSuspended(true);
 }
 
 void DrumPlugin::setSampleRate(float rate) {
@@ -242,25 +122,81 @@ void DrumPlugin::setSampleRate(float rate) {
     if (!(rate >= 1000.0f && rate <= 1.0e6f)) {
         return;
     }
-    requestedRate_.store(rate, std::memory_order_release);
+    channels_.requestedRate.store(rate, std::memory_order_release);
+}
+
+vst::VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
+    if (isPreset || data == nullptr) {
+        return 0;
+    }
+    const std::string& chunk = controller_->writeChunk();
+    if (chunk.empty()) {
+        *data = nullptr;
+        return 0;
+    }
+    *data = const_cast<char*>(chunk.data());
+    return static_cast<vst::VstInt32>(chunk.size());
+}
+
+vst::VstInt32 DrumPlugin::setChunk(void* data, vst::VstInt32 size, bool isPreset) {
+    if (isPreset) {
+        return 1;
+    }
+    if (data != nullptr && size > 0) {
+        controller_->applyChunk(std::span<const std::uint8_t>(
+            static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)));
+    }
+    return 1;
+}
+
+vst::VstIntPtr DrumPlugin::editorOpcode(vst::VstInt32 opcode, vst::VstInt32 /*index*/,
+                                        vst::VstIntPtr /*value*/, void* ptr, float /*opt*/) {
+    switch (opcode) {
+    case vst::effEditIdle:
+        controller_->pollNotifications();
+        if (editor_ != nullptr) {
+            editor_->idle();
+        }
+        return 0;
+    case vst::effEditGetRect: {
+        int width = 0;
+        int height = 0;
+        if (editor_ == nullptr || ptr == nullptr || !editor_->windowSize(width, height)) {
+            return 0;
+        }
+        editorRect_ = {0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
+        *static_cast<vst::ERect**>(ptr) = &editorRect_;
+        return 1;
+    }
+    case vst::effEditOpen:
+        return editor_ != nullptr && editor_->open(ptr);
+    case vst::effEditClose:
+        if (editor_ != nullptr) {
+            editor_->close();
+        }
+        return 0;
+    default:
+        return 0;
+    }
 }
 
 bool DrumPlugin::getOutputProperties(vst::VstInt32 index, vst::VstPinProperties* properties) {
-    const int m = outputConfig_.masterChannels();
+    const OutputConfig& outputConfig = controller_->outputConfig();
+    const int m = outputConfig.masterChannels();
     bool stereo = false;
     char label[vst::kVstMaxLabelLen] = {};
     if (index >= 0 && index < m) {
         copyText(label, "VX Master", sizeof label);
-        stereo = outputConfig_.masterStereo;
+        stereo = outputConfig.masterStereo;
     } else {
         const int k = index - m;
-        if (k < 0 || k >= outputConfig_.instrumentChannels()) {
+        if (k < 0 || k >= outputConfig.instrumentChannels()) {
             return false;
         }
-        const int number = outputConfig_.instrumentsStereo ? k / 2 + 1 : k + 1;
+        const int number = outputConfig.instrumentsStereo ? k / 2 + 1 : k + 1;
         std::string text = "VRPLX " + std::to_string(number);
         copyText(label, text.c_str(), sizeof label);
-        stereo = outputConfig_.instrumentsStereo;
+        stereo = outputConfig.instrumentsStereo;
     }
     std::memcpy(properties->label, label, sizeof label);
     properties->flags = vst::kVstPinIsActive | (stereo ? vst::kVstPinIsStereo : 0);

@@ -18,14 +18,4 @@ std::string moduleDirectory() {
     return path.substr(0, slash + 1);
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) {
-        return name;
-    }
-    if (folder.back() == '/') {
-        return folder + name;
-    }
-    return folder + "/" + name;
-}
-
 } // namespace vorpalix

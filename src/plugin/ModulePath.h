@@ -8,7 +8,4 @@ namespace vorpalix {
 // text when the dynamic loader cannot tell.
 std::string moduleDirectory();
 
-// Joins a folder as returned above and a file name with exactly one '/'.
-std::string joinPath(const std::string& folder, const std::string& name);
-
 } // namespace vorpalix

@@ -1,41 +1,34 @@
-// The host chunk entry points of the plug-in object.
+// The host chunk of the plug-in: written from, and applied to, the user-interface thread's state.
 
-#include <cstdint>
-#include <span>
-
-#include "editor/PanelEditor.h"
-#include "plugin/DrumPlugin.h"
+#include "plugin/PluginController.h"
+#include "plugin/PluginEditor.h"
 #include "state/Chunk.h"
 
 namespace vorpalix {
 
-vst::VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
-    if (isPreset || data == nullptr) {
-        return 0;
-    }
+const std::string& PluginController::writeChunk() {
+    // The copies first take in what the audio thread reported and the knobs' current values.
+    pollNotifications();
+    presets_.captureLiveValues();
     // The previous block is released here; the host has copied it by now.
-    chunk_ = writeChunk(*this);
-    if (chunk_.empty()) {
-        *data = nullptr;
-        return 0;
-    }
-    *data = chunk_.data();
-    return static_cast<vst::VstInt32>(chunk_.size());
+    chunk_ = vorpalix::writeChunk(model());
+    return chunk_;
 }
 
-vst::VstInt32 DrumPlugin::setChunk(void* data, vst::VstInt32 size, bool isPreset) {
-    if (isPreset) {
-        return 1;
+bool PluginController::applyChunk(std::span<const std::uint8_t> block) {
+    pollNotifications();
+    presets_.captureLiveValues();
+    beginWholeState();
+    StateModel state = model();
+    const bool applied = vorpalix::applyChunk(state, block);
+    rangeRead_ = rangeRead_ || state.rangeRead;
+    // The whole state goes out even when nothing was applied: the parameter values staged for
+    // it reach the audio thread only with it.
+    commitWholeState();
+    if (editor_ != nullptr) {
+        editor_->refreshDisplays();
     }
-    if (data != nullptr && size > 0) {
-        applyChunk(*this, std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(data),
-                                                        static_cast<std::size_t>(size)));
-    }
-    // The panel shows the restored state, and the knobs are sent again in any case, so the
-    // voices receive the restored (or kept) sound.
-    editor_->refreshDisplays();
-    setProgram(0);
-    return 1;
+    return applied;
 }
 
 } // namespace vorpalix

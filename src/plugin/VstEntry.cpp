@@ -6,13 +6,13 @@
 
 extern "C" {
 
-// Host's loading thread. Creates the instrument, or returns null for hosts that report no
-// version.
+// Host's loading thread. Creates the instrument with the panel's editor object, or returns null
+// for hosts that report no version.
 __attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vst::HostCallback host) {
     if (host == nullptr || host(nullptr, vst::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
         return nullptr;
     }
-    auto* plugin = new (std::nothrow) vorpalix::DrumPlugin(host);
+    auto* plugin = new (std::nothrow) vorpalix::DrumPlugin(host, vorpalix::panelEditorFactory());
     return plugin != nullptr ? plugin->aeffect() : nullptr;
 }
 

@@ -82,17 +82,13 @@ std::string cleanPresetName(std::string_view text) {
 }
 
 InstrumentPreset::InstrumentPreset(int instrument)
-    : instrument_(instrument >= 0 && instrument < kPresetInstruments ? instrument : 0) {
-    for (auto& v : values_) {
-        v.store(0.0f, std::memory_order_relaxed);
-    }
-}
+    : instrument_(instrument >= 0 && instrument < kPresetInstruments ? instrument : 0) {}
 
 float InstrumentPreset::value(int knob) const {
     if (knob < 0 || knob >= count()) {
         return 0.0f;
     }
-    return values_[knob].load(std::memory_order_relaxed);
+    return values_[knob];
 }
 
 void InstrumentPreset::setValue(int knob, float value) {
@@ -102,8 +98,7 @@ void InstrumentPreset::setValue(int knob, float value) {
     if (std::isnan(value)) {
         value = 0.0f;
     }
-    values_[knob].store(value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value),
-                        std::memory_order_relaxed);
+    values_[knob] = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
 }
 
 void InstrumentPreset::setValues(std::span<const float> values) {

@@ -3,12 +3,9 @@
 // One sound preset of one instrument: a name and the values of the instrument's knobs, with the
 // preset element that carries it in preset, set, bank and chunk documents.
 //
-// Threads: the values are written by setParameter, which MIDI controllers reach on the audio
-// thread, and read by the UI side when documents are written, so each value is a relaxed atomic.
-// The name belongs to the UI side.
+// Threads: user-interface thread only (see PresetBank).
 
 #include <array>
-#include <atomic>
 #include <span>
 #include <string>
 #include <string_view>
@@ -92,35 +89,34 @@ public:
     int firstParameter() const { return layout().firstParameter; }
     int count() const { return layout().count; }
 
-    // Any thread. 0.0 for a knob outside the instrument.
+    // 0.0 for a knob outside the instrument.
     float value(int knob) const;
-    // Any thread. No allocation. Stores the value clamped to 0..1 (NaN stores 0.0); a knob
+    // Stores the value clamped to 0..1 (NaN stores 0.0); a knob
     // outside the instrument is ignored.
     void setValue(int knob, float value);
     // Values from the parameter table's defaults, in knob order; the name stays.
     void setValues(std::span<const float> values);
 
-    // UI thread.
     const std::string& name() const { return name_; }
     void setName(std::string_view name) { name_ = cleanPresetName(name); }
 
-    // UI thread. Exchanges names and values with another preset of the same instrument.
+    // Exchanges names and values with another preset of the same instrument.
     void exchangeWith(InstrumentPreset& other);
 
-    // UI thread. Reads this instrument's preset element: the name (first 23 bytes) when the
+    // Reads this instrument's preset element: the name (first 23 bytes) when the
     // element has one, and each param child whose name is one of the knobs (value clamped to
     // 0..1, 0.0 when absent or unreadable). Knobs without a param keep their values. An element
     // of another name changes nothing and gives false.
     bool readPresetElement(const xmlNode* element);
-    // UI thread. Gives element (already named by the caller) the name attribute and one param
+    // Gives element (already named by the caller) the name attribute and one param
     // child per knob in order, with name and value ("%f").
     void writePresetElement(xmlNode* element) const;
-    // UI thread. A new preset element appended to parent; nullptr when parent is nullptr.
+    // A new preset element appended to parent; nullptr when parent is nullptr.
     xmlNode* appendPresetElement(xmlNode* parent) const;
 
 private:
     int instrument_;
-    std::array<std::atomic<float>, kMaxKnobsPerInstrument> values_{};
+    std::array<float, kMaxKnobsPerInstrument> values_{};
     std::string name_ = "Default";
 };
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "plugin/DrumPlugin.h"
-#include "state/ParameterTable.h"
 #include "state/XmlDocument.h"
 
 namespace vorpalix {
@@ -13,9 +11,8 @@ constexpr const char* kBankElement = "InstrumentPresetBank";
 constexpr const char* kSetElement = "InstrumentPresetSet";
 } // namespace
 
-PresetBank::PresetBank(DrumPlugin& plugin) : plugin_(plugin) {
+PresetBank::PresetBank(PresetHost& host) : host_(host) {
     for (int i = 0; i < kPresetInstruments; ++i) {
-        selection_[i].store(0, std::memory_order_relaxed);
         for (int s = 0; s < kPresetsPerInstrument; ++s) {
             presets_[i][s] = std::make_unique<InstrumentPreset>(i);
         }
@@ -26,7 +23,7 @@ int PresetBank::selection(int instrument) const {
     if (instrument < 0 || instrument >= kPresetInstruments) {
         return 0;
     }
-    return selection_[instrument].load(std::memory_order_relaxed);
+    return selection_[instrument];
 }
 
 int PresetBank::ownerOf(int parameterIndex) {
@@ -54,20 +51,35 @@ void PresetBank::setPresetValue(int parameterIndex, float value) {
     p.setValue(parameterIndex - p.firstParameter(), value);
 }
 
+void PresetBank::captureLiveValues() {
+    std::uint64_t moved = host_.takeKnobChanges();
+    while (moved != 0) {
+        const int index = __builtin_ctzll(moved);
+        moved &= moved - 1;
+        setPresetValue(index, host_.knobValue(index));
+    }
+}
+
 void PresetBank::selectPreset(int instrument, int slot) {
     if (instrument < 0 || instrument >= kPresetInstruments || slot < 0 ||
         slot >= kPresetsPerInstrument) {
         return;
     }
-    selection_[instrument].store(slot, std::memory_order_relaxed);
+    // The preset being left keeps what the knobs hold now.
+    captureLiveValues();
+    applySelection(instrument, slot);
+}
+
+void PresetBank::applySelection(int instrument, int slot) {
+    selection_[instrument] = slot;
     const InstrumentPreset& p = *presets_[instrument][slot];
-    // Read every value before sending any: setParameter writes back into the selected preset.
+    // Read every value before sending any: the knobs feed the selected preset.
     std::array<float, kMaxKnobsPerInstrument> values{};
     for (int k = 0; k < p.count(); ++k) {
         values[k] = p.value(k);
     }
     for (int k = 0; k < p.count(); ++k) {
-        plugin_.setParameter(p.firstParameter() + k, values[k]);
+        host_.setKnobValue(p.firstParameter() + k, values[k]);
     }
 }
 
@@ -88,20 +100,20 @@ void PresetBank::movePreset(int instrument, int step) {
     if (to < 0 || to >= kPresetsPerInstrument || to == from) {
         return;
     }
+    captureLiveValues();
     presets_[instrument][from]->exchangeWith(*presets_[instrument][to]);
-    selectPreset(instrument, to);
+    applySelection(instrument, to);
 }
 
 void PresetBank::renamePreset(std::string_view text) {
-    selectedPreset(shown_).setName(text);
+    presets_[shown_][selection(shown_)]->setName(text);
 }
 
 void PresetBank::resetSlotValues(int instrument, int firstSlot) {
-    const ParameterTable& table = plugin_.parameters();
     std::array<float, kMaxKnobsPerInstrument> defaults{};
     const InstrumentLayout& l = kInstrumentLayouts[instrument];
     for (int k = 0; k < l.count; ++k) {
-        defaults[k] = table.info(l.firstParameter + k).defaultValue;
+        defaults[k] = host_.defaultValue(l.firstParameter + k);
     }
     for (int s = std::max(firstSlot, 0); s < kPresetsPerInstrument; ++s) {
         presets_[instrument][s]->setValues(std::span<const float>(defaults.data(), l.count));
@@ -123,9 +135,8 @@ std::array<int, kPresetInstruments> PresetBank::fillFromChildren(const xmlNode* 
         }
         InstrumentPreset& slot = *presets_[i][filled[i]];
         // Values the element lacks take the defaults, not what the slot held before.
-        const ParameterTable& table = plugin_.parameters();
         for (int k = 0; k < slot.count(); ++k) {
-            slot.setValue(k, table.info(slot.firstParameter() + k).defaultValue);
+            slot.setValue(k, host_.defaultValue(slot.firstParameter() + k));
         }
         slot.readPresetElement(child);
         ++filled[i];
@@ -137,11 +148,12 @@ bool PresetBank::readPresetSet(const xmlNode* element) {
     if (!isElement(element, kSetElement)) {
         return false;
     }
+    captureLiveValues();
     const auto filled = fillFromChildren(element);
     for (int i = 0; i < kPresetInstruments; ++i) {
         if (filled[i] > 0) {
             resetSlotValues(i, filled[i]);
-            selectPreset(i, selection(i));
+            applySelection(i, selection(i));
         }
     }
     return true;
@@ -151,11 +163,11 @@ bool PresetBank::readPresetBank(const xmlNode* element, bool readSelections) {
     if (!isElement(element, kBankElement)) {
         return false;
     }
+    captureLiveValues();
     if (readSelections) {
         for (int i = 0; i < kPresetInstruments; ++i) {
             if (const auto index = readIntAttribute(element, kInstrumentLayouts[i].selectionName)) {
-                selection_[i].store(std::clamp(*index, 0, kPresetsPerInstrument - 1),
-                                    std::memory_order_relaxed);
+                selection_[i] = std::clamp(*index, 0, kPresetsPerInstrument - 1);
             }
         }
     }
@@ -166,7 +178,7 @@ bool PresetBank::readPresetBank(const xmlNode* element, bool readSelections) {
         }
     }
     for (int i = 0; i < kPresetInstruments; ++i) {
-        selectPreset(i, selection(i));
+        applySelection(i, selection(i));
     }
     return true;
 }
@@ -187,17 +199,19 @@ void PresetBank::writeBankInto(xmlNode* bank, bool withSelections) const {
     }
 }
 
-xmlNode* PresetBank::writePresetBank(bool withSelections) const {
+xmlNode* PresetBank::writePresetBank(bool withSelections) {
+    captureLiveValues();
     xmlNode* bank = newElement(kBankElement);
     writeBankInto(bank, withSelections);
     return bank;
 }
 
-bool PresetBank::savePresetFile(const std::string& fileName) const {
+bool PresetBank::savePresetFile(const std::string& fileName) {
     if (fileName.empty()) {
         return false;
     }
-    const InstrumentPreset& p = preset(shown_, selection(shown_));
+    captureLiveValues();
+    const InstrumentPreset& p = *presets_[shown_][selection(shown_)];
     const XmlDocument document = XmlDocument::create(p.layout().elementName);
     if (!document) {
         return false;
@@ -206,10 +220,11 @@ bool PresetBank::savePresetFile(const std::string& fileName) const {
     return document.saveFile(fileName);
 }
 
-bool PresetBank::savePresetSetFile(const std::string& fileName) const {
+bool PresetBank::savePresetSetFile(const std::string& fileName) {
     if (fileName.empty()) {
         return false;
     }
+    captureLiveValues();
     const XmlDocument document = XmlDocument::create(kSetElement);
     if (!document) {
         return false;
@@ -220,10 +235,11 @@ bool PresetBank::savePresetSetFile(const std::string& fileName) const {
     return document.saveFile(fileName);
 }
 
-bool PresetBank::savePresetBankFile(const std::string& fileName) const {
+bool PresetBank::savePresetBankFile(const std::string& fileName) {
     if (fileName.empty()) {
         return false;
     }
+    captureLiveValues();
     const XmlDocument document = XmlDocument::create(kBankElement);
     if (!document) {
         return false;
@@ -235,10 +251,11 @@ bool PresetBank::savePresetBankFile(const std::string& fileName) const {
 bool PresetBank::loadPresetFile(const std::string& fileName) {
     const XmlDocument document = XmlDocument::parseFile(fileName);
     const int instrument = shown_;
-    if (!selectedPreset(instrument).readPresetElement(document.root())) {
+    captureLiveValues();
+    if (!presets_[instrument][selection(instrument)]->readPresetElement(document.root())) {
         return false;
     }
-    selectPreset(instrument, selection(instrument));
+    applySelection(instrument, selection(instrument));
     return true;
 }
 

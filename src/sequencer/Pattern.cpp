@@ -9,8 +9,6 @@ namespace vorpalix {
 
 namespace {
 
-constexpr auto kRelaxed = std::memory_order_relaxed;
-
 constexpr int kRimShotRow = 5;
 constexpr int kHandClapRow = 6;
 constexpr int kClosedHatRow = 7;
@@ -72,34 +70,13 @@ Pattern::Pattern() {
     resetPattern();
 }
 
-Pattern::Pattern(const Pattern& other) {
-    *this = other;
-}
-
-Pattern& Pattern::operator=(const Pattern& other) {
-    if (this == &other) {
-        return *this;
-    }
-    for (std::size_t i = 0; i < steps_.size(); ++i) {
-        steps_[i].store(other.steps_[i].load(kRelaxed), kRelaxed);
-    }
-    length_.store(other.length(), kRelaxed);
-    stepsPerBeat_.store(other.stepsPerBeat(), kRelaxed);
-    shuffle_.store(other.shuffle(), kRelaxed);
-    flam_.store(other.flam(), kRelaxed);
-    totalAccent_.store(other.totalAccent(), kRelaxed);
-    name_ = other.name_;
-    nameLength_ = other.nameLength_;
-    return *this;
-}
-
 void Pattern::resetPattern() {
     clearSteps();
-    length_.store(kDefaultLength, kRelaxed);
-    stepsPerBeat_.store(kDefaultStepsPerBeat, kRelaxed);
-    shuffle_.store(kDefaultShuffle, kRelaxed);
-    flam_.store(kDefaultFlam, kRelaxed);
-    totalAccent_.store(kDefaultTotalAccent, kRelaxed);
+    length_ = kDefaultLength;
+    stepsPerBeat_ = kDefaultStepsPerBeat;
+    shuffle_ = kDefaultShuffle;
+    flam_ = kDefaultFlam;
+    totalAccent_ = kDefaultTotalAccent;
     setName(kDefaultName);
 }
 
@@ -113,10 +90,10 @@ void Pattern::setStep(int row, int step, int code) {
     } else if (row == kTotalAccentRow && (code & (kStepNote | kStepFlam)) != 0) {
         code |= kStepAccent;
     }
-    steps_[cell(row, step)].store(storedCode(StepFlags::fromCode(code)), kRelaxed);
+    steps_[cell(row, step)] = storedCode(StepFlags::fromCode(code));
     if ((row == kClosedHatRow || row == kOpenHatRow) && code != 0) {
         const int other = row == kClosedHatRow ? kOpenHatRow : kClosedHatRow;
-        steps_[cell(other, step)].store(0, kRelaxed);
+        steps_[cell(other, step)] = 0;
     }
 }
 
@@ -124,19 +101,17 @@ StepFlags Pattern::step(int row, int step) const {
     if (!validCell(row, step)) {
         return {};
     }
-    return StepFlags::fromCode(steps_[cell(row, step)].load(kRelaxed));
+    return StepFlags::fromCode(steps_[cell(row, step)]);
 }
 
 void Pattern::storeStep(int row, int step, StepFlags flags) {
     if (validCell(row, step)) {
-        steps_[cell(row, step)].store(storedCode(flags), kRelaxed);
+        steps_[cell(row, step)] = storedCode(flags);
     }
 }
 
 void Pattern::clearSteps() {
-    for (auto& s : steps_) {
-        s.store(0, kRelaxed);
-    }
+    steps_.fill(0);
 }
 
 double Pattern::stepLength() const {
@@ -144,25 +119,25 @@ double Pattern::stepLength() const {
 }
 
 void Pattern::setLength(int length) {
-    length_.store(length >= 1 && length <= kPatternSteps ? length : kDefaultLength, kRelaxed);
+    length_ = length >= 1 && length <= kPatternSteps ? length : kDefaultLength;
 }
 
 void Pattern::setStepsPerBeat(int stepsPerBeat) {
     const bool valid =
         stepsPerBeat == 3 || stepsPerBeat == 4 || stepsPerBeat == 6 || stepsPerBeat == 8;
-    stepsPerBeat_.store(valid ? stepsPerBeat : kDefaultStepsPerBeat, kRelaxed);
+    stepsPerBeat_ = valid ? stepsPerBeat : kDefaultStepsPerBeat;
 }
 
 void Pattern::setShuffle(float value) {
-    shuffle_.store(clampAmount(value, kDefaultShuffle), kRelaxed);
+    shuffle_ = clampAmount(value, kDefaultShuffle);
 }
 
 void Pattern::setFlam(float value) {
-    flam_.store(clampAmount(value, kDefaultFlam), kRelaxed);
+    flam_ = clampAmount(value, kDefaultFlam);
 }
 
 void Pattern::setTotalAccent(float value) {
-    totalAccent_.store(clampAmount(value, kDefaultTotalAccent), kRelaxed);
+    totalAccent_ = clampAmount(value, kDefaultTotalAccent);
 }
 
 void Pattern::setName(std::string_view name) {
@@ -173,6 +148,7 @@ void Pattern::setName(std::string_view name) {
             --n;
         }
     }
+    name_.fill(0);
     std::copy_n(name.data(), n, name_.data());
     nameLength_ = n;
 }

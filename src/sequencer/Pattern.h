@@ -4,13 +4,11 @@
 // length, time base, shuffle, flam and total-accent amounts and a name; the step-writing rules,
 // the one-character-per-step row text and the Pattern XML element.
 //
-// Threads: the audio thread reads steps, length, time base and amounts at every step event while
-// the editor, the documents and the randomizer change them from the UI thread. Every value the
-// audio thread reads is a relaxed atomic, so each read sees a whole old or a whole new value.
-// The name is read and written by the UI side only.
+// Plain data: a pattern belongs to the bank that holds it, and the bank to one thread (the
+// sequencer's live bank to the audio thread, the copy the documents and the editor work on to
+// the user-interface thread). Patterns travel between the two as whole copies.
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -62,69 +60,69 @@ public:
     static constexpr std::string_view kDefaultName = "No name";
 
     Pattern();
-    Pattern(const Pattern& other);
-    Pattern& operator=(const Pattern& other);
 
-    // UI thread. Every field back to its default: steps clear, length 16, 4 steps per beat,
+    // Every field back to its default: steps clear, length 16, 4 steps per beat,
     // shuffle 0, flam 0.5, total accent 0.5, name "No name".
     void resetPattern();
 
-    // UI or audio thread. Writes one step by the step rules: rows RS, HC, CR and RD always carry
+    // Writes one step by the step rules: rows RS, HC, CR and RD always carry
     // the accent bit; the TA row gets it with any hit; flam clears note; a hit in one hi-hat row
     // clears the same step of the other. Rows outside 0..11 or steps outside 0..15 are ignored.
     void setStep(int row, int step, int code);
-    // Any thread. The stored flags; clear for a row or step out of range.
+    // The stored flags; clear for a row or step out of range.
     StepFlags step(int row, int step) const;
-    // UI thread. Stores flags as they are, without the step rules: whole-row and whole-pattern
+    // Stores flags as they are, without the step rules: whole-row and whole-pattern
     // copies, clears and rotations. A flags value with note and flam keeps flam only.
     void storeStep(int row, int step, StepFlags flags);
-    // UI thread. Clears every step of every row.
+    // Clears every step of every row.
     void clearSteps();
 
-    // Any thread.
-    int length() const { return length_.load(std::memory_order_relaxed); }
-    int stepsPerBeat() const { return stepsPerBeat_.load(std::memory_order_relaxed); }
-    float shuffle() const { return shuffle_.load(std::memory_order_relaxed); }
-    float flam() const { return flam_.load(std::memory_order_relaxed); }
-    float totalAccent() const { return totalAccent_.load(std::memory_order_relaxed); }
+    int length() const { return length_; }
+    int stepsPerBeat() const { return stepsPerBeat_; }
+    float shuffle() const { return shuffle_; }
+    float flam() const { return flam_; }
+    float totalAccent() const { return totalAccent_; }
     // The step length in beats: 1 / stepsPerBeat, computed as (4 / stepsPerBeat) * 0.25.
     double stepLength() const;
 
-    // UI thread. A length outside 1..16 gives 16; a time base other than 3, 4, 6 or 8 gives 4.
+    // A length outside 1..16 gives 16; a time base other than 3, 4, 6 or 8 gives 4.
     void setLength(int length);
     void setStepsPerBeat(int stepsPerBeat);
-    // UI thread. Clamped to 0..1; NaN keeps the default of the field.
+    // Clamped to 0..1; NaN keeps the default of the field.
     void setShuffle(float value);
     void setFlam(float value);
     void setTotalAccent(float value);
 
-    // UI thread. The name, at most 18 bytes; a longer text is cut to 18 bytes without splitting
+    // The name, at most 18 bytes; a longer text is cut to 18 bytes without splitting
     // a UTF-8 character.
     std::string_view name() const { return std::string_view(name_.data(), nameLength_); }
     void setName(std::string_view name);
 
-    // UI thread. The row text: one character per step ("o", "x", "O", "X" or "."), length()
+    // The row text: one character per step ("o", "x", "O", "X" or "."), length()
     // characters when toLength is set, 16 otherwise. Empty for a row out of range.
     std::string formatRow(int row, bool toLength) const;
 
+    // Equal in every step, amount, length, time base and name.
+    bool operator==(const Pattern&) const = default;
+
 private:
-    std::array<std::atomic<std::uint8_t>, kPatternRows * kPatternSteps> steps_;
-    std::atomic<int> length_;
-    std::atomic<int> stepsPerBeat_;
-    std::atomic<float> shuffle_;
-    std::atomic<float> flam_;
-    std::atomic<float> totalAccent_;
+    std::array<std::uint8_t, kPatternRows * kPatternSteps> steps_{};
+    int length_ = kDefaultLength;
+    int stepsPerBeat_ = kDefaultStepsPerBeat;
+    float shuffle_ = kDefaultShuffle;
+    float flam_ = kDefaultFlam;
+    float totalAccent_ = kDefaultTotalAccent;
     std::array<char, kPatternNameLength> name_{};
     std::size_t nameLength_ = 0;
 };
 
-// UI thread. Replaces the whole pattern from a Pattern element: defaults first, then the
+// Replaces the whole pattern from a Pattern element: defaults first, then the
 // attributes (out-of-range or unreadable values give the defaults) and the row elements (the
 // first 16 characters of each row text through setStep). A node that is not an element named
 // Pattern changes nothing and gives false.
 bool readPatternElement(Pattern& pattern, const xmlNode* element);
 
-// UI thread. A new, unattached Pattern element: attributes name, length, stepsPerBeat, shuffle,
+// A new, unattached Pattern element: attributes name, length, stepsPerBeat, shuffle,
 // flam, totalAccent, then the twelve rows BD .. TA, each length() characters when toLength is
 // set (pattern and bank files) or 16 (the host chunk). nullptr when memory runs out; the caller
 // links the element into a tree or frees it with xmlFreeNode.

@@ -3,9 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "plugin/DrumPlugin.h"
 #include "sequencer/PatternRescale.h"
-#include "sequencer/PatternSequencer.h"
 
 namespace vorpalix {
 
@@ -21,35 +19,12 @@ bool keyValueIs(float value, float reference) {
     return std::fabs(value - reference) < 0.01f;
 }
 
-// The editing host of the plug-in: its pattern attribute store, amounts and audition request.
-class PluginEditingHost final : public EditingHost {
-public:
-    explicit PluginEditingHost(DrumPlugin& plugin) : plugin_(plugin) {}
-    bool patternAttributeStore() override { return plugin_.patternAttributeStore(); }
-    void setShuffle(float value) override { plugin_.setShuffle(value); }
-    void setFlam(float value) override { plugin_.setFlam(value); }
-    void setTotalAccentLevel(float value) override { plugin_.setTotalAccentLevel(value); }
-    void requestAudition(int instrument, float velocity) override {
-        plugin_.requestAudition(instrument, velocity);
-    }
-
-private:
-    DrumPlugin& plugin_;
-};
-
 } // namespace
 
-PatternEditing::PatternEditing(DrumPlugin& plugin)
-    : ownedHost_(std::make_unique<PluginEditingHost>(plugin)), sequencer_(plugin.sequencer()),
-      host_(*ownedHost_), randomizer_(sequencer_) {}
+PatternEditing::PatternEditing(EditingHost& host) : host_(host), randomizer_(host) {}
 
-PatternEditing::PatternEditing(PatternSequencer& sequencer, EditingHost& host)
-    : sequencer_(sequencer), host_(host), randomizer_(sequencer_) {}
-
-PatternEditing::~PatternEditing() = default;
-
-Pattern& PatternEditing::editedPattern() {
-    return sequencer_.patterns()[state_.editedPattern];
+const Pattern& PatternEditing::editedPattern() const {
+    return host_.patterns()[state_.editedPattern];
 }
 
 // --- Mode switches ---------------------------------------------------------------------------
@@ -57,7 +32,7 @@ Pattern& PatternEditing::editedPattern() {
 void PatternEditing::setWriteMode(bool on) {
     if (on) {
         state_.writeMode = true;
-        setEditedPattern(sequencer_.currentPattern());
+        setEditedPattern(host_.playback().currentPattern());
         return;
     }
     state_.writeMode = false;
@@ -69,12 +44,15 @@ void PatternEditing::setWriteMode(bool on) {
     state_.rescaleChoosing = false;
 }
 
-void PatternEditing::setRandomizerMode(bool on) {
+bool PatternEditing::setRandomizerMode(bool on) {
     if (on == state_.randomizerMode) {
-        return;
+        return true;
+    }
+    if (!randomizer_.setRandomizerMode(on, state_.editedPattern)) {
+        return false;
     }
     state_.randomizerMode = on;
-    randomizer_.setRandomizerMode(on, state_.editedPattern);
+    return true;
 }
 
 void PatternEditing::setRescaleMode(bool on) {
@@ -83,7 +61,10 @@ void PatternEditing::setRescaleMode(bool on) {
         state_.rescaleMode = false;
         state_.rescaleChoosing = false;
         if (convert && state_.writeMode) {
-            rescalePattern(editedPattern(), state_.rescaleTarget);
+            Pattern pattern = editedPattern();
+            if (rescalePattern(pattern, state_.rescaleTarget)) {
+                host_.replacePattern(state_.editedPattern, pattern);
+            }
         }
         return;
     }
@@ -105,7 +86,7 @@ bool PatternEditing::clearPattern(EditModifier modifier) {
     if (!state_.writeMode || modifier.buttonHeld) {
         return false;
     }
-    Pattern& pattern = editedPattern();
+    Pattern pattern = editedPattern();
     for (int row = 0; row < kPatternRows; ++row) {
         if (modifier.control || row == state_.editedRow) {
             for (int step = 0; step < kPatternSteps; ++step) {
@@ -113,7 +94,7 @@ bool PatternEditing::clearPattern(EditModifier modifier) {
             }
         }
     }
-    return true;
+    return host_.replacePattern(state_.editedPattern, pattern);
 }
 
 bool PatternEditing::copyPattern() {
@@ -134,7 +115,9 @@ bool PatternEditing::pastePattern(EditModifier modifier) {
     if (!state_.writeMode || modifier.buttonHeld || !clipboardValid_) {
         return false;
     }
-    editedPattern() = clipboard_;
+    if (!host_.replacePattern(state_.editedPattern, clipboard_)) {
+        return false;
+    }
     if (!modifier.control) {
         clipboard_.clearSteps();
         clipboardValid_ = false;
@@ -146,7 +129,7 @@ bool PatternEditing::rotatePattern(ShiftDirection direction, EditModifier modifi
     if (!state_.writeMode || modifier.buttonHeld) {
         return false;
     }
-    Pattern& pattern = editedPattern();
+    Pattern pattern = editedPattern();
     const int length = pattern.length();
     for (int row = 0; row < kPatternRows; ++row) {
         std::array<StepFlags, kPatternSteps> steps{};
@@ -160,21 +143,21 @@ bool PatternEditing::rotatePattern(ShiftDirection direction, EditModifier modifi
             pattern.storeStep(row, step, steps[static_cast<std::size_t>(from)]);
         }
     }
-    return true;
+    return host_.replacePattern(state_.editedPattern, pattern);
 }
 
 bool PatternEditing::cycleScale(EditModifier modifier) {
     if (!state_.writeMode || modifier.buttonHeld) {
         return false;
     }
-    Pattern& pattern = editedPattern();
+    Pattern pattern = editedPattern();
     if (state_.rescaleMode) {
         state_.rescaleTarget =
             nextRescaleTarget(state_.rescaleStart, state_.rescaleTarget, pattern.length());
         return true;
     }
     pattern.setStepsPerBeat(stepsPerBeatOf(nextScaleCode(scaleCodeOf(pattern.stepsPerBeat()))));
-    return true;
+    return host_.replacePattern(state_.editedPattern, pattern);
 }
 
 bool PatternEditing::nextPattern(EditModifier modifier) {
@@ -182,8 +165,7 @@ bool PatternEditing::nextPattern(EditModifier modifier) {
         return false;
     }
     if (state_.randomizerMode) {
-        randomizer_.randomizeNew();
-        return true;
+        return randomizer_.randomizeNew();
     }
     if (state_.autoFollow) {
         return false;
@@ -204,8 +186,7 @@ bool PatternEditing::prevPattern(EditModifier modifier) {
         if (!randomizer_.hasHistory()) {
             return false;
         }
-        randomizer_.randomizePrevious();
-        return true;
+        return randomizer_.randomizePrevious();
     }
     if (state_.autoFollow) {
         return false;
@@ -222,8 +203,7 @@ bool PatternEditing::undoRandomizer(EditModifier modifier) {
     if (!state_.randomizerMode || modifier.buttonHeld) {
         return false;
     }
-    randomizer_.restoreRandomizedPattern();
-    return true;
+    return randomizer_.restoreRandomizedPattern();
 }
 
 // --- Step keys -------------------------------------------------------------------------------
@@ -246,34 +226,34 @@ bool PatternEditing::pressStepKey(int key, float value, EditModifier modifier) {
         return false;
     }
     if (!state_.writeMode) {
-        return sequencer_.chainFlag() && selectPatternByKey(key, value, modifier.control);
+        return host_.playback().chainFlag && selectPatternByKey(key, value, modifier.control);
     }
     if (state_.randomizerMode) {
         randomizer_.setTemplate(state_.editedRow, key, codeOfKey(value));
         return true;
     }
     if (state_.lastStepMode) {
-        editedPattern().setLength(key + 1);
-        return true;
+        Pattern pattern = editedPattern();
+        pattern.setLength(key + 1);
+        return host_.replacePattern(state_.editedPattern, pattern);
     }
     if (state_.tapMode) {
         return tapStepKey(key, value);
     }
-    editedPattern().setStep(state_.editedRow, key, codeOfKey(value));
-    return true;
+    return host_.writeStep(state_.editedPattern, state_.editedRow, key, codeOfKey(value));
 }
 
 bool PatternEditing::tapStepKey(int key, float) {
-    if (!sequencer_.isPlaying()) {
+    const PlaybackView playback = host_.playback();
+    if (!playback.isPlaying()) {
         return false;
     }
-    const int pattern = sequencer_.playingPattern();
-    const int step = sequencer_.playingStep();
+    const int pattern = playback.playingPattern();
+    const int step = playback.playingStep();
     if (!isValidPattern(pattern) || step < 0 || step >= kPatternSteps) {
         return false;
     }
-    Pattern& playing = sequencer_.patterns()[pattern];
-    if (key >= playing.length()) {
+    if (key >= host_.patterns()[pattern].length()) {
         return false;
     }
     int instrument = 0;
@@ -288,13 +268,15 @@ bool PatternEditing::tapStepKey(int key, float) {
     if (accented) {
         code |= kStepAccent;
     }
-    playing.setStep(instrument, step, code);
+    if (!host_.writeStep(pattern, instrument, step, code)) {
+        return false;
+    }
     host_.requestAudition(instrument, accented ? kTapVelocityAccented : kTapVelocityPlain);
     return true;
 }
 
 bool PatternEditing::selectPatternByKey(int key, float value, bool control) {
-    const int next = sequencer_.nextPattern();
+    const int next = host_.playback().nextPattern;
     if (!isValidPattern(next)) {
         return false;
     }
@@ -307,12 +289,7 @@ bool PatternEditing::selectPatternByKey(int key, float value, bool control) {
         const int group = secondHalf ? key - 8 : key - kPatternKeys;
         pattern = kPatternsPerGroup * group + next % kPatternsPerGroup;
     }
-    if (control) {
-        sequencer_.extendRange(pattern);
-    } else {
-        sequencer_.setRange(pattern, pattern);
-    }
-    return true;
+    return control ? host_.extendRange(pattern) : host_.setRange(pattern, pattern);
 }
 
 // --- Rows, names and amounts -----------------------------------------------------------------
@@ -336,8 +313,10 @@ bool PatternEditing::selectRow(int row, bool buttonState, EditModifier modifier)
     return setEditedRow(row);
 }
 
-void PatternEditing::setPatternName(std::string_view name) {
-    editedPattern().setName(name);
+bool PatternEditing::setPatternName(std::string_view name) {
+    Pattern pattern = editedPattern();
+    pattern.setName(name);
+    return host_.replacePattern(state_.editedPattern, pattern);
 }
 
 bool PatternEditing::setPatternAttribute(PatternAttribute attribute, float value) {
@@ -345,35 +324,15 @@ bool PatternEditing::setPatternAttribute(PatternAttribute attribute, float value
         return false;
     }
     int index = state_.editedPattern;
+    const PlaybackView playback = host_.playback();
     if (!state_.writeMode) {
-        index = sequencer_.currentPattern();
+        index = playback.currentPattern();
         if (!isValidPattern(index)) {
             return false;
         }
     }
-    Pattern& pattern = sequencer_.patterns()[index];
-    const bool toPlayback = !state_.writeMode && sequencer_.isPlaying();
-    switch (attribute) {
-    case PatternAttribute::Flam:
-        pattern.setFlam(value);
-        if (toPlayback) {
-            host_.setFlam(pattern.flam());
-        }
-        break;
-    case PatternAttribute::Shuffle:
-        pattern.setShuffle(value);
-        if (toPlayback) {
-            host_.setShuffle(pattern.shuffle());
-        }
-        break;
-    case PatternAttribute::TotalAccent:
-        pattern.setTotalAccent(value);
-        if (toPlayback) {
-            host_.setTotalAccentLevel(pattern.totalAccent());
-        }
-        break;
-    }
-    return true;
+    const bool toPlayback = !state_.writeMode && playback.isPlaying();
+    return host_.setPatternAmount(index, attribute, value, toPlayback);
 }
 
 // --- Edited pattern --------------------------------------------------------------------------
@@ -390,7 +349,7 @@ bool PatternEditing::followPlayback() {
     if (state_.writeMode && !state_.autoFollow) {
         return false;
     }
-    const int current = sequencer_.currentPattern();
+    const int current = host_.playback().currentPattern();
     if (!isValidPattern(current) || current == state_.editedPattern) {
         return false;
     }

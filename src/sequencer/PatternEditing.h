@@ -6,20 +6,19 @@
 // the clipboard and the randomizer; the editor calls these operations with the values and
 // modifier state its controls report, and refreshes its displays when one returns true.
 //
-// Threads: UI thread only. Patterns are changed through their atomic fields, so playback on the
-// audio thread sees each step either old or new.
+// Threads: user-interface thread only. The operations work on the user-interface thread's copy
+// of the patterns and never touch playback: each change is built on a copy of the pattern and
+// handed to the editing host, which sends it to the audio thread and keeps it only when it was
+// accepted. An operation whose change was refused changes nothing and returns false.
 
-#include <memory>
 #include <string_view>
 
 #include "sequencer/EditState.h"
+#include "sequencer/EditingHost.h"
 #include "sequencer/Pattern.h"
 #include "sequencer/PatternRandomizer.h"
 
 namespace vorpalix {
-
-class DrumPlugin;
-class PatternSequencer;
 
 // The mouse and key state reported with a control change.
 struct EditModifier {
@@ -27,20 +26,6 @@ struct EditModifier {
     bool control = false;    // the Control key selects the alternative form
 };
 
-// What the editing operations need from the plug-in besides the sequencer.
-class EditingHost {
-public:
-    virtual ~EditingHost() = default;
-    virtual bool patternAttributeStore() = 0;
-    // Knob values 0..1 handed to running playback.
-    virtual void setShuffle(float value) = 0;
-    virtual void setFlam(float value) = 0;
-    virtual void setTotalAccentLevel(float value) = 0;
-    // A direct hit of an instrument, played at the start of the next block.
-    virtual void requestAudition(int instrument, float velocity) = 0;
-};
-
-enum class PatternAttribute { Flam, Shuffle, TotalAccent };
 enum class ShiftDirection { Left, Right };
 
 // Key values of the step keys.
@@ -53,11 +38,7 @@ constexpr float kTapVelocityPlain = 0.378f;
 
 class PatternEditing {
 public:
-    // Connected to the plug-in and its sequencer.
-    explicit PatternEditing(DrumPlugin& plugin);
-    // Connected to any sequencer and host (tests).
-    PatternEditing(PatternSequencer& sequencer, EditingHost& host);
-    ~PatternEditing();
+    explicit PatternEditing(EditingHost& host);
     PatternEditing(const PatternEditing&) = delete;
     PatternEditing& operator=(const PatternEditing&) = delete;
 
@@ -67,7 +48,7 @@ public:
     bool clipboardValid() const { return clipboardValid_; }
 
     // --- Mode switches (work with write mode on or off) ---------------------------------------
-    // On: the sequencer's current pattern becomes the edited pattern. Off: also ends randomizer
+    // On: playback's current pattern becomes the edited pattern. Off: also ends randomizer
     // mode (committing the randomized pattern), last step, tap, flam and rescale modes (without
     // converting).
     void setWriteMode(bool on);
@@ -75,8 +56,9 @@ public:
     void setFlamMode(bool on) { state_.flamMode = on; }
     void setLastStepMode(bool on) { state_.lastStepMode = on; }
     void setAutoFollow(bool on) { state_.autoFollow = on; }
-    // Enters or leaves randomizer mode on the edited pattern.
-    void setRandomizerMode(bool on);
+    // Enters or leaves randomizer mode on the edited pattern; false when playback could not be
+    // told (the mode stays as it was).
+    bool setRandomizerMode(bool on);
     // Write mode only. On: start = target = the edited pattern's scale code; when its length does
     // not suit that time base, the Last Step Mode button is to flash and no target is offered.
     // Off: converts the edited pattern when a different target was chosen.
@@ -116,7 +98,7 @@ public:
     // randomize (Control: this row alone).
     bool selectRow(int row, bool buttonState, EditModifier modifier);
     // The first 18 characters become the edited pattern's name.
-    void setPatternName(std::string_view name);
+    bool setPatternName(std::string_view name);
     // Only while the pattern attribute store is on: write mode on sets the edited pattern's
     // amount; write mode off sets the sequencer's current pattern's amount and, while it plays,
     // hands the value to playback at once.
@@ -130,13 +112,11 @@ public:
     bool followPlayback();
 
 private:
-    Pattern& editedPattern();
+    const Pattern& editedPattern() const;
     int codeOfKey(float value) const;
     bool tapStepKey(int key, float value);
     bool selectPatternByKey(int key, float value, bool control);
 
-    std::unique_ptr<EditingHost> ownedHost_;
-    PatternSequencer& sequencer_;
     EditingHost& host_;
     EditState state_;
     Pattern clipboard_;

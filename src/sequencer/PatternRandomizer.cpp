@@ -4,8 +4,6 @@
 #include <cmath>
 #include <ctime>
 
-#include "sequencer/PatternSequencer.h"
-
 namespace vorpalix {
 
 namespace {
@@ -30,109 +28,120 @@ float unitFloat(std::uint32_t value) {
 
 } // namespace
 
-PatternRandomizer::PatternRandomizer(PatternSequencer& sequencer) : sequencer_(sequencer) {
+PatternRandomizer::PatternRandomizer(EditingHost& host) : host_(host) {
     templates_.fill(kDefaultTemplate);
     rowEnabled_.fill(true);
     generator_.setSeed(kInitialSeed);
     generator_.setSeed(static_cast<std::uint32_t>(std::time(nullptr)) + 1u);
 }
 
-bool PatternRandomizer::mode() const {
-    return sequencer_.randomizerGateOn();
-}
-
-int PatternRandomizer::randomizedPattern() const {
-    return randomized_;
-}
-
-void PatternRandomizer::clearRandomValues() {
-    for (int row = 0; row < kRandomizerInstruments; ++row) {
-        for (int step = 0; step < kPatternSteps; ++step) {
-            sequencer_.setRandomValue(row, step, kNoRandomValue);
-        }
-    }
-}
-
-void PatternRandomizer::setRandomizerMode(bool on, int editedPattern) {
+bool PatternRandomizer::setRandomizerMode(bool on, int editedPattern) {
     const bool validEdited = isValidPattern(editedPattern);
     if (on) {
         if (mode() || !validEdited) {
-            return;
+            return true;
         }
-        const Pattern& pattern = sequencer_.patterns()[editedPattern];
+        // The gate goes on with every random value cleared, so playback never filters with
+        // stale values.
+        RandomizerGate gate;
+        gate.on = true;
+        gate.pattern = editedPattern;
+        if (!host_.sendRandomizer(gate, editedPattern, nullptr)) {
+            return false;
+        }
+        const Pattern& pattern = host_.patterns()[editedPattern];
         for (int row = 0; row < kPatternRows; ++row) {
             for (int step = 0; step < kPatternSteps; ++step) {
                 backup_[cell(row, step)] = pattern.step(row, step);
             }
         }
-        clearRandomValues();
-        // The gate goes on last, so playback never filters with stale values.
+        gate_ = gate;
         randomized_ = editedPattern;
-        sequencer_.setRandomizerGate(true, editedPattern);
-        return;
+        return true;
     }
 
     if (!mode()) {
         if (validEdited) {
             randomized_ = editedPattern;
         }
-        return;
+        return true;
     }
-    sequencer_.setRandomizerGate(false, randomized_);
     // The random values belong to the pattern that was randomized; it is the one committed, even
     // when the edited pattern has moved on meanwhile.
-    Pattern& pattern = sequencer_.patterns()[randomized_];
+    Pattern pattern = host_.patterns()[randomized_];
     for (int row = 0; row < kRandomizerInstruments; ++row) {
-        const float limit = sequencer_.randomizerThreshold(row);
+        const float limit = host_.randomizerThreshold(row);
         for (int step = 0; step < kPatternSteps; ++step) {
-            if (sequencer_.randomValue(row, step) >= limit) {
+            if (gate_.value(row, step) >= limit) {
                 pattern.storeStep(row, step, StepFlags{});
             }
         }
     }
-    clearRandomValues();
+    RandomizerGate gate;
+    gate.pattern = randomized_;
+    if (!host_.sendRandomizer(gate, randomized_, &pattern)) {
+        return false;
+    }
+    gate_ = gate;
     if (validEdited) {
         randomized_ = editedPattern;
     }
+    return true;
 }
 
-void PatternRandomizer::randomizeNew() {
+bool PatternRandomizer::randomizeNew() {
     if (!mode()) {
-        return;
+        return false;
     }
-    if (seed_ != 0) {
-        history_.push_back(seed_);
-    }
+    const MersenneTwister before = generator_;
     const std::uint32_t seed = generator_.uniformBelow(kSeedRange) + 1u;
-    generate(seed);
+    const std::uint32_t previous = seed_;
+    if (!generate(seed)) {
+        generator_ = before;
+        return false;
+    }
+    if (previous != 0) {
+        history_.push_back(previous);
+    }
+    return true;
 }
 
-void PatternRandomizer::randomizePrevious() {
+bool PatternRandomizer::randomizePrevious() {
     if (!mode() || history_.empty()) {
-        return;
+        return false;
     }
-    const std::uint32_t seed = history_.back();
+    const MersenneTwister before = generator_;
+    if (!generate(history_.back())) {
+        generator_ = before;
+        return false;
+    }
     history_.pop_back();
-    generate(seed);
+    return true;
 }
 
-void PatternRandomizer::restoreRandomizedPattern() {
+bool PatternRandomizer::restoreRandomizedPattern() {
     if (!mode()) {
-        return;
+        return false;
     }
-    Pattern& pattern = sequencer_.patterns()[randomized_];
+    Pattern pattern = host_.patterns()[randomized_];
     for (int row = 0; row < kPatternRows; ++row) {
         for (int step = 0; step < kPatternSteps; ++step) {
             pattern.storeStep(row, step, backup_[cell(row, step)]);
         }
     }
-    clearRandomValues();
+    RandomizerGate gate = gate_;
+    gate.clearValues();
+    if (!host_.sendRandomizer(gate, randomized_, &pattern)) {
+        return false;
+    }
+    gate_ = gate;
+    return true;
 }
 
-void PatternRandomizer::generate(std::uint32_t seed) {
-    seed_ = seed;
+bool PatternRandomizer::generate(std::uint32_t seed) {
     generator_.setSeed(seed);
-    Pattern& pattern = sequencer_.patterns()[randomized_];
+    Pattern pattern = host_.patterns()[randomized_];
+    RandomizerGate gate = gate_;
     for (int row = 0; row < kPatternRows; ++row) {
         const bool randomized =
             row == kTotalAccentRow || rowEnabled_[static_cast<std::size_t>(row)];
@@ -142,9 +151,7 @@ void PatternRandomizer::generate(std::uint32_t seed) {
             const std::uint32_t b = generator_.uniformBelow(2);
             const std::uint32_t c = generator_.uniformBelow(2);
             if (!randomized) {
-                if (row < kRandomizerInstruments) {
-                    sequencer_.setRandomValue(row, step, kNoRandomValue);
-                }
+                gate.setValue(row, step, kNoRandomValue);
                 continue;
             }
             const int t = templates_[cell(row, step)];
@@ -155,13 +162,16 @@ void PatternRandomizer::generate(std::uint32_t seed) {
             if (code != 0 && (t & kStepAccent) != 0 && c == 1) {
                 code |= kStepAccent;
             }
-            // The value is in place before the step, so a new hit is never heard unfiltered.
-            if (row < kRandomizerInstruments) {
-                sequencer_.setRandomValue(row, step, u);
-            }
+            gate.setValue(row, step, u);
             pattern.setStep(row, step, code);
         }
     }
+    if (!host_.sendRandomizer(gate, randomized_, &pattern)) {
+        return false;
+    }
+    gate_ = gate;
+    seed_ = seed;
+    return true;
 }
 
 void PatternRandomizer::setTemplate(int row, int step, int code) {

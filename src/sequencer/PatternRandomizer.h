@@ -5,31 +5,31 @@
 // threshold, and on leaving the mode deletes the steps that did not pass. Earlier seeds are kept
 // so the user can step back, and the steps as they were on entry can be restored.
 //
-// The playback side of the mode (the gate flag, the gated pattern, the thresholds of parameters
-// 75..85 and the random values of rows 0..10) lives in the PatternSequencer, whose step triggers
-// read it; this object drives it.
+// The playback side of the mode (the gate flag, the gated pattern and the random values of rows
+// 0..10) is a RandomizerGate that this object keeps and sends to playback whole, together with
+// the pattern it belongs to, so that a block never hears new steps with old random values. The
+// thresholds are parameters 75..85, read through the editing host.
 //
-// Threads: UI thread only.
+// Threads: user-interface thread only. Every operation that changes the pattern or the gate
+// returns false, changing nothing, when playback could not be told.
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "sequencer/EditingHost.h"
 #include "sequencer/MersenneTwister.h"
 #include "sequencer/Pattern.h"
+#include "sequencer/RandomizerGate.h"
 
 namespace vorpalix {
 
-class PatternSequencer;
-
-constexpr int kRandomizerInstruments = 11; // rows 0..10 are filtered; TA never is
-constexpr float kNoRandomValue = -1.0f;    // a step without a random value always sounds
-constexpr int kSeedRange = 1000000;        // seeds are 1..1000000
+constexpr int kSeedRange = 1000000; // seeds are 1..1000000
 
 class PatternRandomizer {
 public:
     // Seeds the generator with 1234 and then at once with the calendar time in seconds + 1.
-    explicit PatternRandomizer(PatternSequencer& sequencer);
+    explicit PatternRandomizer(EditingHost& host);
     PatternRandomizer(const PatternRandomizer&) = delete;
     PatternRandomizer& operator=(const PatternRandomizer&) = delete;
 
@@ -39,19 +39,21 @@ public:
     // pattern whose random value is at least its instrument's threshold is deleted, then the
     // random values are cleared and editedPattern becomes the randomized pattern. An edited
     // pattern outside 0..95 is ignored.
-    void setRandomizerMode(bool on, int editedPattern);
-    bool mode() const;
-    int randomizedPattern() const;
+    bool setRandomizerMode(bool on, int editedPattern);
+    bool mode() const { return gate_.on; }
+    int randomizedPattern() const { return randomized_; }
+    // The gate as last sent to playback.
+    const RandomizerGate& gate() const { return gate_; }
 
     // UI thread, mode on only. Pushes the current seed (if any) onto the history, draws a new
     // seed 1..1000000 from the running generator, reseeds with it and generates.
-    void randomizeNew();
+    bool randomizeNew();
     // UI thread, mode on only. Pops the last seed from the history, reseeds with it and generates;
     // nothing when the history is empty. The seed that was current is dropped.
-    void randomizePrevious();
+    bool randomizePrevious();
     // UI thread, mode on only. The randomized pattern's steps return to the backup taken on entry
     // and every random value is cleared. Seed and history stay.
-    void restoreRandomizedPattern();
+    bool restoreRandomizedPattern();
 
     // UI thread. Template of one step (a step code); rows outside 0..11 or steps outside 0..15
     // are ignored.
@@ -75,11 +77,10 @@ private:
     // row 0..11 and step 0..15 one 32-bit draw for the random value and three fair bits a, b, c
     // that choose note, flam and accent within the template. Rows that are not randomized draw
     // the same values, discard them and keep their steps. The TA row is always randomized.
-    void generate(std::uint32_t seed);
+    bool generate(std::uint32_t seed);
 
-    void clearRandomValues();
-
-    PatternSequencer& sequencer_;
+    EditingHost& host_;
+    RandomizerGate gate_;
     MersenneTwister generator_;
     std::uint32_t seed_ = 0;
     std::vector<std::uint32_t> history_;

@@ -3,16 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/DrumEngine.h"
-#include "plugin/DrumPlugin.h"
-
 namespace vorpalix {
 
 namespace {
-
-// Host time request: song position, tempo and transport state.
-constexpr vst::VstInt32 kTimeFilter =
-    vst::kVstPpqPosValid | vst::kVstTempoValid | vst::kVstTransportPlaying;
 
 // A step event needs more than this many beats since the player's last one.
 constexpr double kMinimumStepDistance = 0.005;
@@ -27,55 +20,6 @@ constexpr int kFirstPatternKey = 12;
 constexpr int kLastPatternKey = 107;
 constexpr int kMidiStartNote = 0;
 constexpr int kAllNotesOff = 123;
-constexpr int kFirstThresholdParameter = 75;
-
-// The plug-in side of the sequencer: DrumPlugin's requested controls, host time, amounts and
-// free-mode threshold. The pattern amounts reach the engine at once, so that a step event that
-// applies its pattern's total accent sounds with it.
-class PluginSequencerHost final : public SequencerHost {
-public:
-    PluginSequencerHost(DrumPlugin& plugin, DrumEngine& engine)
-        : plugin_(plugin), engine_(engine) {}
-
-    SequencerControls requestedControls() override {
-        return {plugin_.sequencerState(), plugin_.sequencerSync(), plugin_.sequencerMode()};
-    }
-    int takeTransportCommand() override { return plugin_.takeTransportCommand(); }
-    const vst::VstTimeInfo* hostTime(vst::VstInt32 filter) override {
-        return plugin_.hostTime(filter);
-    }
-    double sampleRate() override { return plugin_.sampleRate(); }
-    double internalTempo() override { return plugin_.internalTempo(); }
-    double shuffle() override { return plugin_.shuffle(); }
-    double flam() override { return plugin_.flam(); }
-    bool patternAttributeStore() override { return plugin_.patternAttributeStore(); }
-    void setShuffle(float value) override { plugin_.setShuffle(value); }
-    void setFlam(float value) override { plugin_.setFlam(value); }
-    void setTotalAccentLevel(float value) override {
-        plugin_.setTotalAccentLevel(value);
-        engine_.setTotalAccent(value);
-    }
-    int freeModeThreshold() override { return plugin_.freeModeThreshold(); }
-
-private:
-    DrumPlugin& plugin_;
-    DrumEngine& engine_;
-};
-
-class EngineTriggerSink final : public StepTriggerSink {
-public:
-    explicit EngineTriggerSink(DrumEngine& engine) : engine_(engine) {}
-    void triggerStep(int i, bool accent, bool ta) override { engine_.triggerStep(i, accent, ta); }
-    void triggerStepPlain(int i, bool accent, bool ta) override {
-        engine_.triggerStepPlain(i, accent, ta);
-    }
-    void triggerStepAccented(int i, bool accent, bool ta) override {
-        engine_.triggerStepAccented(i, accent, ta);
-    }
-
-private:
-    DrumEngine& engine_;
-};
 
 // One frame of a countdown: a scheduled one moves toward 0 and past it to -1 (unscheduled).
 void tick(std::int64_t& countdown) {
@@ -84,19 +28,12 @@ void tick(std::int64_t& countdown) {
     }
 }
 
-bool sameGroup(int a, int b) {
-    return a / kPatternsPerGroup == b / kPatternsPerGroup;
-}
-
 } // namespace
 
-PatternSequencer::PatternSequencer(DrumPlugin& plugin, DrumEngine& engine)
-    : ownedHost_(std::make_unique<PluginSequencerHost>(plugin, engine)),
-      ownedSink_(std::make_unique<EngineTriggerSink>(engine)), host_(*ownedHost_),
-      sink_(*ownedSink_) {}
-
 PatternSequencer::PatternSequencer(SequencerHost& host, StepTriggerSink& sink)
-    : host_(host), sink_(sink) {}
+    : host_(host), sink_(sink), bank_(std::make_unique<PatternBank>()) {
+    publish();
+}
 
 PatternSequencer::~PatternSequencer() = default;
 
@@ -117,13 +54,12 @@ void PatternSequencer::startBlock() {
     latchedState_ = controls.state;
     latchedSync_ = controls.sync == 0 ? 0 : 1;
     latchedMode_ = mode;
-    publishedMode_.store(mode, kRelaxed);
     const bool external = latchedSync_ == 1;
 
     // Host time and transport. Any jump of a position below makes the pending countdowns stale.
     bool jumped = false;
-    if (const vst::VstTimeInfo* time = host_.hostTime(kTimeFilter)) {
-        const bool playing = (time->flags & vst::kVstTransportPlaying) != 0;
+    if (const TransportInfo time = host_.transport(); time.valid) {
+        const bool playing = time.playing;
         if (playing != hostPlaying_) {
             hostPlaying_ = playing;
             if (playing) {
@@ -134,12 +70,12 @@ void PatternSequencer::startBlock() {
             jumped = true;
         }
         if (latchedState_) {
-            if ((time->flags & vst::kVstPpqPosValid) != 0 && std::isfinite(time->ppqPos) &&
-                std::abs(time->ppqPos) < kMaxHostPosition) {
-                hostPosition_ = time->ppqPos;
+            if (time.positionValid && std::isfinite(time.position) &&
+                std::abs(time.position) < kMaxHostPosition) {
+                hostPosition_ = time.position;
             }
-            if ((time->flags & vst::kVstTempoValid) != 0 && external) {
-                hostTempo_ = time->tempo;
+            if (time.tempoValid && external) {
+                hostTempo_ = time.tempo;
             }
         }
     }
@@ -152,10 +88,13 @@ void PatternSequencer::startBlock() {
 
     updateClock(external ? hostTempo_ : host_.internalTempo());
 
-    const int command = host_.takeTransportCommand();
-    if (command != 0 && latchedState_ && !hostPlaying_) {
-        performTransportCommand(command);
-        jumped = true;
+    // Every command sent since the last block, in order (Play then StopCont starts and stops).
+    for (int command = host_.takeTransportCommand(); command != kTransportNone;
+         command = host_.takeTransportCommand()) {
+        if (latchedState_ && !hostPlaying_) {
+            performTransportCommand(command);
+            jumped = true;
+        }
     }
 
     midiCountdown_ = queue_.smallestDelta();
@@ -170,13 +109,12 @@ void PatternSequencer::startBlock() {
         invalidateCountdowns();
     }
     basis_ = basis;
-    publishedRunState_.store(runState_, kRelaxed);
 }
 
 void PatternSequencer::runFrame() {
     if (midiCountdown_ == 0) {
         midiCountdown_ = queue_.expire(
-            midiCountdownStart_, [this](const QueuedMidiEvent& event) { handleMidiEvent(event); });
+            midiCountdownStart_, [this](const TimedMidiEvent& event) { handleMidiEvent(event); });
         midiCountdownStart_ = midiCountdown_;
     }
     if (midiCountdown_ > 0) {
@@ -195,7 +133,10 @@ void PatternSequencer::runFrame() {
     }
     tick(noteStepCountdown_);
 
-    if (chainFlamCountdown_ == 0 && latchedState_ && latchedMode_ == 0) {
+    // A flam hit follows a step the chain played: none before the chain's first step, as while
+    // a host counts in before the song's start.
+    if (chainFlamCountdown_ == 0 && latchedState_ && latchedMode_ == 0 && chainRuns() &&
+        chainPhase_ != kPhaseNone) {
         triggerChain(true);
     }
     tick(chainFlamCountdown_);
@@ -212,14 +153,48 @@ void PatternSequencer::endFrame() {
     notePosition_ += beatsPerSample_;
     chainArmed_ += beatsPerSample_;
     noteArmed_ += beatsPerSample_;
-    publishedChainPosition_.store(chainPosition_, kRelaxed);
-    publishedNotePosition_.store(notePosition_, kRelaxed);
 }
 
 void PatternSequencer::endBlock() {
     if (midiCountdown_ >= 0 && midiCountdownStart_ > midiCountdown_) {
         queue_.age(midiCountdownStart_ - midiCountdown_);
         midiCountdownStart_ = midiCountdown_;
+    }
+    publish();
+}
+
+PlaybackView PatternSequencer::view() const {
+    PlaybackView v;
+    v.chainPattern = chainPattern_;
+    v.chainStep = chainStep_;
+    v.nextPattern = nextPattern_;
+    v.notePattern = notePattern_;
+    v.noteStep = noteStep_;
+    v.lastStarted = lastStarted_;
+    v.rangeFrom = rangeFrom_;
+    v.rangeTo = rangeTo_;
+    v.chainFlag = chainFlag_;
+    v.latchedMode = latchedMode_;
+    v.runState = runState_;
+    v.songPosition = songPosition();
+    return v;
+}
+
+// Publishes playback for the user interface and tells it what it must not miss.
+void PatternSequencer::publish() {
+    const PlaybackView v = view();
+    snapshot_.publish(v);
+    if (v.playingPattern() != publishedPattern_) {
+        publishedPattern_ = v.playingPattern();
+        host_.playingPatternChanged(publishedPattern_);
+    }
+    if (rangeMovedByKey_) {
+        rangeMovedByKey_ = false;
+        host_.rangeChanged(rangeFrom_, rangeTo_);
+    }
+    if (stoppedInBlock_) {
+        stoppedInBlock_ = false;
+        host_.transportStopped();
     }
 }
 
@@ -257,7 +232,8 @@ void PatternSequencer::followTransportStop() {
     stopPlayers();
     notePhase_ = kPhaseNone;
     chainPhase_ = kPhaseNone;
-    stopped_.store(true, kRelaxed);
+    snapshot_.markStopped();
+    stoppedInBlock_ = true;
 }
 
 void PatternSequencer::performTransportCommand(int command) {
@@ -303,7 +279,7 @@ bool PatternSequencer::chainRuns() const {
 }
 
 double PatternSequencer::stepLengthOf(int pattern) const {
-    return isValidPattern(pattern) ? bank_[pattern].stepLength() : kDefaultStepLength;
+    return isValidPattern(pattern) ? (*bank_)[pattern].stepLength() : kDefaultStepLength;
 }
 
 // A player's step length follows its pattern: at block start, and at once when the player
@@ -382,7 +358,7 @@ void PatternSequencer::chainStepEvent() {
     }
     if (latchedState_ && latchedMode_ == 0) {
         triggerChain(false);
-        stepChanged_.store(true, kRelaxed);
+        snapshot_.markStepChanged();
     }
     chainPhase_ = chainNextPhase_;
 }
@@ -399,7 +375,7 @@ void PatternSequencer::noteStepEvent() {
     }
     if (latchedState_ && latchedMode_ != 0) {
         triggerNote(false);
-        stepChanged_.store(true, kRelaxed);
+        snapshot_.markStepChanged();
     }
     notePhase_ = noteNextPhase_;
 }
@@ -410,29 +386,29 @@ void PatternSequencer::startChain(int pattern, bool resume) {
     if (!isValidPattern(pattern)) {
         return;
     }
-    chainStep_.store(resume ? savedStep_.load(kRelaxed) : 0, kRelaxed);
-    chainPattern_.store(pattern, kRelaxed);
+    chainStep_ = resume ? savedStep_ : 0;
+    chainPattern_ = pattern;
     const int from = rangeFrom();
     const int next = pattern + 1;
-    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+    nextPattern_ = next >= from && next <= rangeTo() ? next : from;
 }
 
 void PatternSequencer::saveChainPosition() {
     const int pattern = chainPattern();
     if (isValidPattern(pattern)) {
-        nextPattern_.store(pattern, kRelaxed);
+        nextPattern_ = pattern;
     }
     const int step = chainStep();
     if (step >= 0 && step < kPatternSteps) {
-        savedStep_.store(step, kRelaxed);
+        savedStep_ = step;
     }
 }
 
 void PatternSequencer::stopPlayers() {
-    chainPattern_.store(-1, kRelaxed);
-    chainStep_.store(-1, kRelaxed);
-    notePattern_.store(-1, kRelaxed);
-    noteStep_.store(-1, kRelaxed);
+    chainPattern_ = -1;
+    chainStep_ = -1;
+    notePattern_ = -1;
+    noteStep_ = -1;
 }
 
 bool PatternSequencer::isChainRunning() const {
@@ -445,30 +421,30 @@ void PatternSequencer::advanceChain() {
         return;
     }
     const int step = chainStep() + 1;
-    if (step < bank_[pattern].length()) {
-        chainStep_.store(step, kRelaxed);
+    if (step < (*bank_)[pattern].length()) {
+        chainStep_ = step;
         return;
     }
     const int now = nextPattern();
-    chainPattern_.store(now, kRelaxed);
-    chainStep_.store(0, kRelaxed);
+    chainPattern_ = now;
+    chainStep_ = 0;
     const int from = rangeFrom();
     const int next = now + 1;
-    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+    nextPattern_ = next >= from && next <= rangeTo() ? next : from;
 }
 
 void PatternSequencer::startNote(int pattern) {
     if (!isValidPattern(pattern)) {
         return;
     }
-    noteStep_.store(0, kRelaxed);
-    lastStarted_.store(pattern, kRelaxed);
-    notePattern_.store(pattern, kRelaxed);
+    noteStep_ = 0;
+    lastStarted_ = pattern;
+    notePattern_ = pattern;
 }
 
 void PatternSequencer::stopNote() {
-    notePattern_.store(-1, kRelaxed);
-    noteStep_.store(-1, kRelaxed);
+    notePattern_ = -1;
+    noteStep_ = -1;
 }
 
 void PatternSequencer::advanceNote() {
@@ -477,31 +453,28 @@ void PatternSequencer::advanceNote() {
         return;
     }
     const int step = noteStep() + 1;
-    noteStep_.store(step < bank_[pattern].length() ? step : 0, kRelaxed);
+    noteStep_ = step < (*bank_)[pattern].length() ? step : 0;
 }
 
 void PatternSequencer::setRange(int from, int to) {
     if (!isValidPattern(from) || !isValidPattern(to)) {
         return;
     }
-    rangeFrom_.store(from, kRelaxed);
-    nextPattern_.store(from, kRelaxed);
-    rangeTo_.store(sameGroup(from, to) ? to : from, kRelaxed);
+    const PatternRange range = PatternRange::of(from, to);
+    rangeFrom_ = range.from;
+    rangeTo_ = range.to;
+    nextPattern_ = from;
 }
 
 void PatternSequencer::extendRange(int pattern) {
     if (!isValidPattern(pattern)) {
         return;
     }
-    const int oldFrom = rangeFrom();
-    rangeTo_.store(pattern, kRelaxed);
-    if (pattern < oldFrom) {
-        rangeTo_.store(oldFrom, kRelaxed);
-        rangeFrom_.store(pattern, kRelaxed);
-    }
-    const int from = rangeFrom();
+    const PatternRange range = PatternRange{rangeFrom_, rangeTo_}.extendedTo(pattern);
+    rangeFrom_ = range.from;
+    rangeTo_ = range.to;
     const int next = chainPattern() + 1;
-    nextPattern_.store(next >= from && next <= rangeTo() ? next : from, kRelaxed);
+    nextPattern_ = next >= rangeFrom_ && next <= rangeTo_ ? next : rangeFrom_;
 }
 
 void PatternSequencer::triggerChain(bool flamEvent) {
@@ -520,7 +493,7 @@ void PatternSequencer::triggerPattern(int index, int step, bool flamEvent) {
     if (!isValidPattern(index) || step < 0 || step >= kPatternSteps) {
         return;
     }
-    const Pattern& pattern = bank_[index];
+    const Pattern& pattern = (*bank_)[index];
     if (host_.patternAttributeStore()) {
         host_.setShuffle(pattern.shuffle());
         host_.setFlam(pattern.flam());
@@ -528,10 +501,10 @@ void PatternSequencer::triggerPattern(int index, int step, bool flamEvent) {
         refreshAmounts();
     }
     const bool totalAccent = pattern.step(kTotalAccentRow, step).note;
-    const bool gated = gateOn_.load(kRelaxed);
-    const bool gatedOut = gated && index != gatedPattern();
-    for (int i = 0; i < 11; ++i) {
-        if (gatedOut || (gated && !(randomValue(i, step) < randomizerThreshold(i)))) {
+    const bool gated = gate_.on;
+    const bool gatedOut = gated && index != gate_.pattern;
+    for (int i = 0; i < kRandomizerInstruments; ++i) {
+        if (gatedOut || (gated && !(gate_.value(i, step) < randomizerThreshold(i)))) {
             continue;
         }
         const StepFlags flags = pattern.step(i, step);
@@ -547,115 +520,64 @@ void PatternSequencer::triggerPattern(int index, int step, bool flamEvent) {
     }
 }
 
-// --- Queries ------------------------------------------------------------------------------------
-
-bool PatternSequencer::isPlaying() const {
-    if (chainFlag()) {
-        return isChainRunning();
-    }
-    return notePattern() != -1 && noteStep() != -1;
-}
-
-int PatternSequencer::playingPattern() const {
-    return chainFlag() ? chainPattern() : notePattern();
-}
-
-int PatternSequencer::playingStep() const {
-    return chainFlag() ? chainStep() : noteStep();
-}
-
-int PatternSequencer::currentPattern() const {
-    if (chainFlag()) {
-        const int pattern = chainPattern();
-        return pattern != -1 ? pattern : nextPattern();
-    }
-    return lastStartedPattern();
-}
-
-double PatternSequencer::songPosition() const {
-    return latchedMode() == 0 ? publishedChainPosition_.load(kRelaxed)
-                              : publishedNotePosition_.load(kRelaxed);
-}
-
 // --- Randomizer gate ----------------------------------------------------------------------------
 
-void PatternSequencer::setRandomizerGate(bool on, int pattern) {
-    gatedPattern_.store(pattern, kRelaxed);
-    gateOn_.store(on, kRelaxed);
-}
-
 void PatternSequencer::setRandomizerThreshold(int instrument, float threshold) {
-    if (instrument >= 0 && instrument < 11) {
-        thresholds_[static_cast<std::size_t>(instrument)].store(threshold, kRelaxed);
+    if (instrument >= 0 && instrument < kRandomizerInstruments) {
+        thresholds_[static_cast<std::size_t>(instrument)] = threshold;
     }
 }
 
 float PatternSequencer::randomizerThreshold(int instrument) const {
-    if (instrument < 0 || instrument >= 11) {
+    if (instrument < 0 || instrument >= kRandomizerInstruments) {
         return 0.0f;
     }
-    return thresholds_[static_cast<std::size_t>(instrument)].load(kRelaxed);
-}
-
-void PatternSequencer::setRandomValue(int instrument, int step, float value) {
-    if (instrument >= 0 && instrument < 11 && step >= 0 && step < kPatternSteps) {
-        randomValues_[static_cast<std::size_t>(instrument * kPatternSteps + step)].store(value,
-                                                                                         kRelaxed);
-    }
-}
-
-float PatternSequencer::randomValue(int instrument, int step) const {
-    if (instrument < 0 || instrument >= 11 || step < 0 || step >= kPatternSteps) {
-        return 0.0f;
-    }
-    return randomValues_[static_cast<std::size_t>(instrument * kPatternSteps + step)].load(
-        kRelaxed);
-}
-
-void PatternSequencer::parameterChanged(int index, float value) {
-    setRandomizerThreshold(index - kFirstThresholdParameter, value);
+    return thresholds_[static_cast<std::size_t>(instrument)];
 }
 
 // --- Patterns -----------------------------------------------------------------------------------
 
-int PatternSequencer::readPatternBank(const xmlNode* element) {
-    return vorpalix::readPatternBank(bank_, element);
+std::unique_ptr<PatternBank> PatternSequencer::replaceBank(std::unique_ptr<PatternBank> bank) {
+    if (bank != nullptr) {
+        bank_.swap(bank);
+    }
+    return bank;
 }
 
-xmlNode* PatternSequencer::writePatternBank(bool toLength) const {
-    return vorpalix::writePatternBank(bank_, toLength);
+void PatternSequencer::replacePattern(int index, const Pattern& pattern) {
+    if (isValidPattern(index)) {
+        (*bank_)[index] = pattern;
+    }
+}
+
+void PatternSequencer::writeStep(int index, int row, int step, int code) {
+    if (isValidPattern(index)) {
+        (*bank_)[index].setStep(row, step, code);
+    }
 }
 
 // --- MIDI ---------------------------------------------------------------------------------------
 
-void PatternSequencer::queueEvents(const vst::VstEvents* events) {
-    if (events == nullptr) {
+void PatternSequencer::queueEvent(const TimedMidiEvent& event) {
+    // Data bytes have the top bit clear; a message that breaks this is not MIDI.
+    if ((event.bytes[1] & 0x80) != 0 || (event.bytes[2] & 0x80) != 0) {
         return;
     }
-    for (vst::VstInt32 e = 0; e < events->numEvents; ++e) {
-        const vst::VstEvent* event = events->events[e];
-        if (event == nullptr || event->type != vst::kVstMidiType) {
-            continue;
-        }
-        const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
-        std::uint8_t bytes[4];
-        for (int i = 0; i < 4; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(midi->midiData[i]);
-        }
-        // Data bytes have the top bit clear; a message that breaks this is not MIDI.
-        if ((bytes[1] & 0x80) != 0 || (bytes[2] & 0x80) != 0) {
-            continue;
-        }
-        const int h = bytes[0] & 0xF0;
-        const bool note = h == 0x80 || h == 0x90;
-        const bool allNotesOff = h == 0xB0 && bytes[1] == kAllNotesOff;
-        if (note || allNotesOff) {
-            queue_.push(bytes, midi->deltaFrames);
-        }
+    const int h = event.bytes[0] & 0xF0;
+    const bool note = h == 0x80 || h == 0x90;
+    const bool allNotesOff = h == 0xB0 && event.bytes[1] == kAllNotesOff;
+    if (note || allNotesOff) {
+        queue_.push(event.bytes, event.delta);
     }
 }
 
-void PatternSequencer::handleMidiEvent(const QueuedMidiEvent& event) {
+void PatternSequencer::patternKey(int pattern, bool noteOn, int velocity) {
+    if (isValidPattern(pattern)) {
+        handlePatternKey(pattern, noteOn, std::clamp(velocity, 0, 127));
+    }
+}
+
+void PatternSequencer::handleMidiEvent(const TimedMidiEvent& event) {
     const int h = event.bytes[0] & 0xF0;
     const int d1 = event.bytes[1] & 0x7F;
     const int d2 = event.bytes[2] & 0x7F;
@@ -720,6 +642,7 @@ void PatternSequencer::handlePatternKey(int pattern, bool noteOn, int velocity) 
                 setRange(pattern, pattern);
             }
             chainKeyHeld_ = true;
+            rangeMovedByKey_ = true;
         } else if (pattern == firstChainKey_) {
             chainKeyHeld_ = false;
         }

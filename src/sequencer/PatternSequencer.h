@@ -1,45 +1,29 @@
 #pragma once
 
-// The pattern sequencer: the 96 patterns, the chain player and the note player, the MIDI note
-// queue, and the timing that drives the players sample by sample from the plug-in's block
-// routine.
+// The pattern sequencer: the live bank of 96 patterns, the chain player and the note player, the
+// MIDI note queue, the randomizer gate and the timing that drives the players sample by sample
+// from the plug-in's block routine.
 //
-// Threads. The block hooks, queueEvents and the MIDI key handling run on the audio thread and
-// own every timing value (positions, countdowns, phases, run state, key tracking). The player
-// fields that the editor and the documents read or change from the UI thread (patterns and steps
-// of both players, the next pattern, the chained range, the chain flag, the randomizer gate) and
-// the patterns themselves are relaxed atomics: each read sees a whole old or a whole new value,
-// and a change made by the UI thread acts from the next frame that reads it.
+// Threads: the audio thread owns the sequencer and everything in it. The user-interface thread
+// never calls it; its changes arrive as commands that the plug-in applies at block start (a
+// whole new bank is swapped in by pointer), and it reads playback through the snapshot the
+// sequencer publishes at the end of every block.
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
-#include "plugin/MidiEventQueue.h"
+#include "sequencer/MidiEventQueue.h"
 #include "sequencer/PatternBank.h"
+#include "sequencer/PlaybackSnapshot.h"
+#include "sequencer/RandomizerGate.h"
 #include "sequencer/SequencerHost.h"
 #include "sequencer/StepSchedule.h"
 
-typedef struct _xmlNode xmlNode;
-
-namespace vst {
-struct VstEvents;
-}
-
 namespace vorpalix {
-
-class DrumPlugin;
-class DrumEngine;
-
-// Run state of the chain player's own transport.
-enum ChainRunState : int { kRunNever = 0, kRunRunning = 1, kRunStopped = 2 };
 
 class PatternSequencer {
 public:
-    // Connected to the plug-in's controls and the engine's triggers.
-    PatternSequencer(DrumPlugin& plugin, DrumEngine& engine);
-    // Connected to any host and trigger sink (tests).
     PatternSequencer(SequencerHost& host, StepTriggerSink& sink);
     ~PatternSequencer();
     PatternSequencer(const PatternSequencer&) = delete;
@@ -50,8 +34,8 @@ public:
     // step lengths from their patterns.
     void beginBlock();
     // Audio thread. No allocation, no locks. Block start after the audition: latches the
-    // sequencer controls, reads the host time and follows its transport, computes the tempo,
-    // acts on the transport command and starts the MIDI countdown.
+    // sequencer controls, reads the host's transport and follows it, computes the tempo, acts on
+    // the transport commands and starts the MIDI countdown.
     void startBlock();
     // Audio thread. No allocation, no locks. Per frame before rendering: due MIDI events,
     // schedules, step and flam events.
@@ -59,16 +43,17 @@ public:
     // Audio thread. No allocation, no locks. Per frame after routing: advances every position
     // by one sample.
     void endFrame();
-    // Audio thread. Block end: queued MIDI events that the block did not reach are brought
-    // forward by the frames that passed, so they fall due at their time in a later block.
+    // Audio thread. No allocation, no locks. Block end: queued MIDI events that the block did
+    // not reach are brought forward by the frames that passed, so they fall due at their time in
+    // a later block; playback is published for the user interface.
     void endBlock();
 
-    // Audio thread (processEvents). No allocation, no locks. Queues note-on, note-off and All
-    // Notes Off events with their delta frames; everything else is left to the caller.
-    void queueEvents(const vst::VstEvents* events);
+    // Audio thread. No allocation, no locks. Queues a note-on, note-off or All Notes Off event
+    // with its delta frames; every other message is ignored.
+    void queueEvent(const TimedMidiEvent& event);
 
     // --- Player operations (a pattern number outside 0..95 makes each do nothing) -------------
-    // Audio or UI thread.
+    // Audio thread (block routine, MIDI keys and the commands of the user interface).
     void startChain(int pattern, bool resume);
     void saveChainPosition();
     void stopPlayers();
@@ -77,70 +62,72 @@ public:
     void startNote(int pattern);
     void stopNote();
     void advanceNote();
-    // UI thread (step keys, settings) or audio thread (MIDI keys): the chained range.
+    // The chained range.
     void setRange(int from, int to);
     void extendRange(int pattern);
-    // Audio thread. The step triggers of each player's current pattern and step.
+    // A pattern key pressed (or released) as a MIDI note 12..107 would, in the latched mode.
+    void patternKey(int pattern, bool noteOn, int velocity);
+    // The step triggers of each player's current pattern and step.
     void triggerChain(bool flamEvent);
     void triggerNote(bool flamEvent);
+    // Set whenever the mode is requested: chain mode plays the chain player.
+    void setChainFlag(bool chain) { chainFlag_ = chain; }
 
-    // --- Queries (any thread) -------------------------------------------------------------------
-    bool isPlaying() const;
-    int playingPattern() const;
-    int playingStep() const;
-    int currentPattern() const;
-    int chainPattern() const { return chainPattern_.load(kRelaxed); }
-    int chainStep() const { return chainStep_.load(kRelaxed); }
-    int nextPattern() const { return nextPattern_.load(kRelaxed); }
-    int notePattern() const { return notePattern_.load(kRelaxed); }
-    int noteStep() const { return noteStep_.load(kRelaxed); }
-    int lastStartedPattern() const { return lastStarted_.load(kRelaxed); }
-    int rangeFrom() const { return rangeFrom_.load(kRelaxed); }
-    int rangeTo() const { return rangeTo_.load(kRelaxed); }
+    // --- Queries (audio thread; other threads read the snapshot) ------------------------------
+    bool isPlaying() const { return view().isPlaying(); }
+    int playingPattern() const { return view().playingPattern(); }
+    int playingStep() const { return view().playingStep(); }
+    int currentPattern() const { return view().currentPattern(); }
+    int chainPattern() const { return chainPattern_; }
+    int chainStep() const { return chainStep_; }
+    int nextPattern() const { return nextPattern_; }
+    int notePattern() const { return notePattern_; }
+    int noteStep() const { return noteStep_; }
+    int lastStartedPattern() const { return lastStarted_; }
+    int rangeFrom() const { return rangeFrom_; }
+    int rangeTo() const { return rangeTo_; }
+    bool chainFlag() const { return chainFlag_; }
     // The mode latched for the current block (0 chain, 1 normal, 2 free).
-    int latchedMode() const { return publishedMode_.load(kRelaxed); }
-    // The position in beats of the player of the latched mode, as of the last frame.
-    double songPosition() const;
+    int latchedMode() const { return latchedMode_; }
+    // The position in beats of the player of the latched mode.
+    double songPosition() const { return latchedMode_ == 0 ? chainPosition_ : notePosition_; }
     // Chain run state (ChainRunState).
-    int runState() const { return publishedRunState_.load(kRelaxed); }
+    int runState() const { return runState_; }
+    // Playback as the user interface sees it.
+    PlaybackView view() const;
 
-    // UI or audio thread. Called by the plug-in whenever the mode is set.
-    void setChainFlag(bool chain) { chainFlag_.store(chain, kRelaxed); }
-    bool chainFlag() const { return chainFlag_.load(kRelaxed); }
-
-    // UI thread (editor idle). True once after a step event played, or after the host
-    // transport stopped.
-    bool takeStepChanged() { return stepChanged_.exchange(false, kRelaxed); }
-    bool takeStopped() { return stopped_.exchange(false, kRelaxed); }
+    // The published playback and the editor's dirty marks: the one part of the sequencer that
+    // other threads read (see PlaybackSnapshot).
+    PlaybackSnapshot& snapshot() { return snapshot_; }
+    // Forwarded dirty marks of the snapshot: true once after a step event played, or after the
+    // host transport stopped.
+    bool takeStepChanged() { return snapshot_.takeStepChanged(); }
+    bool takeStopped() { return snapshot_.takeStopped(); }
 
     // --- Randomizer gate ------------------------------------------------------------------------
-    // While the gate is on, only the gated pattern sounds, and of it only the instruments whose
-    // random value at the step lies below their threshold. Any thread.
-    void setRandomizerGate(bool on, int pattern);
-    bool randomizerGateOn() const { return gateOn_.load(kRelaxed); }
-    int gatedPattern() const { return gatedPattern_.load(kRelaxed); }
+    // Audio thread. The gate with its random values, replaced whole.
+    void setRandomizerGate(const RandomizerGate& gate) { gate_ = gate; }
+    bool randomizerGateOn() const { return gate_.on; }
+    int gatedPattern() const { return gate_.pattern; }
+    float randomValue(int instrument, int step) const { return gate_.value(instrument, step); }
+    // Audio thread. The threshold of an instrument 0..10 (parameters 75..85).
     void setRandomizerThreshold(int instrument, float threshold);
     float randomizerThreshold(int instrument) const;
-    void setRandomValue(int instrument, int step, float value);
-    float randomValue(int instrument, int step) const;
-    // The plug-in's parameter hook: parameters 75..85 are the randomizer thresholds.
-    void parameterChanged(int index, float value);
 
     // --- Patterns ------------------------------------------------------------------------------
-    PatternBank& patterns() { return bank_; }
-    const PatternBank& patterns() const { return bank_; }
-    // UI thread. Reads a PatternBank element into the bank (slots without a Pattern child keep
-    // what they held); returns the number of patterns read.
-    int readPatternBank(const xmlNode* element);
-    // UI thread. A new, unattached PatternBank element of the 96 patterns.
-    xmlNode* writePatternBank(bool toLength) const;
+    const PatternBank& patterns() const { return *bank_; }
+    // Audio thread. No allocation, no locks. Takes a whole new bank and hands back the old one,
+    // which the caller frees off the audio thread. A null bank changes nothing and comes back.
+    std::unique_ptr<PatternBank> replaceBank(std::unique_ptr<PatternBank> bank);
+    // Audio thread. No allocation, no locks. One pattern replaced whole (0..95; others ignored).
+    void replacePattern(int index, const Pattern& pattern);
+    // Audio thread. One step written by the step rules (Pattern::setStep).
+    void writeStep(int index, int row, int step, int code);
 
-    // MIDI events refused because the queue was full (audio thread).
+    // MIDI events refused because the queue was full.
     std::size_t droppedMidiEvents() const { return queue_.droppedCount(); }
 
 private:
-    static constexpr auto kRelaxed = std::memory_order_relaxed;
-
     // The inputs of the step and flam schedules; countdowns computed from one basis stay valid
     // until it changes.
     struct ScheduleBasis {
@@ -166,46 +153,35 @@ private:
     void chainStepEvent();
     void noteStepEvent();
     void triggerPattern(int pattern, int step, bool flamEvent);
-    void handleMidiEvent(const QueuedMidiEvent& event);
+    void handleMidiEvent(const TimedMidiEvent& event);
     void handlePatternKey(int pattern, bool noteOn, int velocity);
     void midiStart();
     void midiStop();
     void restartNotePlayer(int pattern);
+    void publish();
     ScheduleInput chainInput() const;
     ScheduleInput noteInput() const;
 
-    std::unique_ptr<SequencerHost> ownedHost_;
-    std::unique_ptr<StepTriggerSink> ownedSink_;
     SequencerHost& host_;
     StepTriggerSink& sink_;
 
-    PatternBank bank_;
+    std::unique_ptr<PatternBank> bank_;
 
-    // Player fields shared with the UI thread.
-    std::atomic<bool> chainFlag_{true};
-    std::atomic<int> chainPattern_{-1};
-    std::atomic<int> chainStep_{-1};
-    std::atomic<int> nextPattern_{0};
-    std::atomic<int> savedStep_{0};
-    std::atomic<int> rangeFrom_{0};
-    std::atomic<int> rangeTo_{0};
-    std::atomic<int> notePattern_{-1};
-    std::atomic<int> lastStarted_{0};
-    std::atomic<int> noteStep_{-1};
+    // Players.
+    bool chainFlag_ = true;
+    int chainPattern_ = -1;
+    int chainStep_ = -1;
+    int nextPattern_ = 0;
+    int savedStep_ = 0;
+    int rangeFrom_ = 0;
+    int rangeTo_ = 0;
+    int notePattern_ = -1;
+    int lastStarted_ = 0;
+    int noteStep_ = -1;
 
-    std::atomic<bool> gateOn_{false};
-    std::atomic<int> gatedPattern_{-1};
-    std::array<std::atomic<float>, 11> thresholds_{};
-    std::array<std::atomic<float>, 11 * kPatternSteps> randomValues_{};
+    RandomizerGate gate_;
+    std::array<float, kRandomizerInstruments> thresholds_{};
 
-    std::atomic<bool> stepChanged_{false};
-    std::atomic<bool> stopped_{false};
-    std::atomic<double> publishedChainPosition_{0.0};
-    std::atomic<double> publishedNotePosition_{0.0};
-    std::atomic<int> publishedMode_{0};
-    std::atomic<int> publishedRunState_{kRunNever};
-
-    // --- Audio thread only ---------------------------------------------------------------------
     // Latched controls.
     bool latchedState_ = true;
     int latchedSync_ = 1;
@@ -252,6 +228,12 @@ private:
     bool freeModeStop_ = false;
     bool chainKeyHeld_ = false;
     int firstChainKey_ = 0;
+
+    // What the user interface has been told.
+    PlaybackSnapshot snapshot_;
+    int publishedPattern_ = -1;
+    bool rangeMovedByKey_ = false;
+    bool stoppedInBlock_ = false;
 };
 
 } // namespace vorpalix

@@ -1,22 +1,36 @@
 #pragma once
 
-// What the pattern sequencer needs from its surroundings: the plug-in's controls, clock and
-// amounts (SequencerHost) and somewhere to send its hits (StepTriggerSink). The plug-in connects
-// them to DrumPlugin and DrumEngine; tests connect fakes, so that the sequencer's timing can be
-// checked sample by sample on its own.
+// What the pattern sequencer needs from its surroundings: the requested controls, the host's
+// transport, the clock and the amounts (SequencerHost) and somewhere to send its hits
+// (StepTriggerSink). The plug-in connects them to its own state and the engine; tests connect
+// fakes, so that the sequencer's timing can be checked sample by sample on its own.
 //
 // Every operation is called on the audio thread, from the block routine, and must not allocate,
 // lock or block.
 
-#include "plugin/VstInterface.h"
-
 namespace vorpalix {
+
+// Sequencer modes, sync sources and the one-shot transport commands of the panel.
+enum SequencerMode : int { kModeChain = 0, kModeNormal = 1, kModeFree = 2 };
+enum SequencerSync : int { kSyncInternal = 0, kSyncExternal = 1 };
+enum TransportCommand : int { kTransportNone = 0, kTransportPlay = 1, kTransportStopCont = 2 };
 
 // The sequencer controls as requested by the editor or the documents; latched at block start.
 struct SequencerControls {
-    bool state = true; // the internal sequencer is on
-    int sync = 1;      // 0 internal clock, 1 external (host tempo and position)
-    int mode = 0;      // 0 chain, 1 normal, 2 free
+    bool state = true;        // the internal sequencer is on
+    int sync = kSyncExternal; // kSyncInternal or kSyncExternal (host tempo and position)
+    int mode = kModeChain;    // SequencerMode
+    bool operator==(const SequencerControls&) const = default;
+};
+
+// The host's transport at the start of a block.
+struct TransportInfo {
+    bool valid = false;         // the host reported its transport at all
+    bool playing = false;       // the host's transport runs
+    bool positionValid = false; // position holds the song position
+    double position = 0.0;      // song position in quarter notes (beats)
+    bool tempoValid = false;    // tempo holds the host's tempo
+    double tempo = 0.0;         // beats per minute
 };
 
 class SequencerHost {
@@ -24,10 +38,11 @@ public:
     virtual ~SequencerHost() = default;
 
     virtual SequencerControls requestedControls() = 0;
-    // The one-shot transport command (0 none, 1 Play, 2 StopCont), reset to none by the call.
+    // The next one-shot transport command (TransportCommand), removed by the call;
+    // kTransportNone once every command sent since the last block has been taken.
     virtual int takeTransportCommand() = 0;
-    // The host's time record for the filter, or nullptr when the host gives none.
-    virtual const vst::VstTimeInfo* hostTime(vst::VstInt32 filter) = 0;
+    // The host's transport for this block.
+    virtual TransportInfo transport() = 0;
     virtual double sampleRate() = 0;
     // The internal clock's tempo in BPM.
     virtual double internalTempo() = 0;
@@ -42,6 +57,13 @@ public:
     virtual void setTotalAccentLevel(float value) = 0;
     // Free mode: note-on velocities at or above this start a pattern.
     virtual int freeModeThreshold() = 0;
+
+    // What playback tells the user interface, at the end of the block in which it happened: the
+    // playing pattern changed (-1: none plays), the chained range changed, the host's transport
+    // stopped. The default ignores them.
+    virtual void playingPatternChanged(int /*pattern*/) {}
+    virtual void rangeChanged(int /*from*/, int /*to*/) {}
+    virtual void transportStopped() {}
 };
 
 // The engine's step triggers: a plain step hit, the plain first hit of a flam step, and the

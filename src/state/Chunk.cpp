@@ -2,10 +2,11 @@
 
 #include <memory>
 
-#include "plugin/DrumPlugin.h"
+#include "dsp/ParameterIndex.h"
 #include "presets/PresetBank.h"
 #include "sequencer/PatternBank.h"
-#include "sequencer/PatternSequencer.h"
+#include "state/ControllerMap.h"
+#include "state/ParameterTable.h"
 #include "state/SettingsDocument.h"
 #include "state/XmlDocument.h"
 
@@ -24,39 +25,38 @@ bool adopt(xmlNode* parent, xmlNode* child) {
     return true;
 }
 
-void readNotPresetParams(DrumPlugin& plugin, const xmlNode* element) {
+void readNotPresetParams(StateModel& model, const xmlNode* element) {
     for (const xmlNode* param : elementChildren(element)) {
         if (!isElement(param, "param")) {
             continue;
         }
         const auto name = attribute(param, "name");
-        const int index = name ? plugin.parameters().indexOfName(*name) : -1;
+        const int index = name ? model.parameters.indexOfName(*name) : -1;
         if (index < kNumKnobs || index >= kNumHostParameters) {
             continue;
         }
         // A missing value counts as 0; one that is present but not a number changes nothing.
-        // Passed on as read: setParameter ignores NaN and clamps the rest.
+        // Passed on as read: the parameter path ignores NaN and clamps the rest.
         const auto value = readFloatAttribute(param, "value");
         if (!value && attribute(param, "value")) {
             continue;
         }
-        plugin.setParameter(index, value.value_or(0.0f));
+        model.values.setValue(index, value.value_or(0.0f));
     }
 }
 
-// Reads the patterns into a bank off to the side, then copies the ones read into the live bank.
-void readPatterns(DrumPlugin& plugin, const xmlNode* element) {
+// Reads the patterns into a bank off to the side, then copies the ones read into the model.
+void readPatterns(StateModel& model, const xmlNode* element) {
     auto staged = std::make_unique<PatternBank>();
     const int count = readPatternBank(*staged, element);
-    PatternBank& live = plugin.sequencer().patterns();
     for (int slot = 0; slot < count; ++slot) {
-        live[slot] = (*staged)[slot];
+        model.patterns[slot] = (*staged)[slot];
     }
 }
 
 } // namespace
 
-std::string writeChunk(DrumPlugin& plugin) {
+std::string writeChunk(const StateModel& model) {
     const XmlDocument document = XmlDocument::create(kChunkRoot);
     xmlNode* root = document.root();
     if (root == nullptr) {
@@ -68,20 +68,20 @@ std::string writeChunk(DrumPlugin& plugin) {
     }
     for (int index = kNumKnobs; index < kNumHostParameters; ++index) {
         xmlNode* param = appendElement(values, "param");
-        setAttribute(param, "name", plugin.parameters().nameOfIndex(index));
-        setFloatAttribute(param, "value", plugin.getParameter(index));
+        setAttribute(param, "name", model.parameters.nameOfIndex(index));
+        setFloatAttribute(param, "value", model.values.value(index));
     }
-    const bool complete = adopt(root, writePluginState(plugin, plugin.patternEditing())) &&
-                          adopt(root, plugin.sequencer().writePatternBank(false)) &&
-                          adopt(root, plugin.presets().writePresetBank(true)) &&
-                          adopt(root, plugin.controllerMap().writeMidiCCMap(plugin.parameters()));
+    const bool complete = adopt(root, writePluginState(model)) &&
+                          adopt(root, writePatternBank(model.patterns, false)) &&
+                          adopt(root, model.presets.writePresetBank(true)) &&
+                          adopt(root, model.controllers.writeMidiCCMap(model.parameters));
     if (!complete) {
         return {};
     }
     return document.dump();
 }
 
-bool applyChunk(DrumPlugin& plugin, std::span<const std::uint8_t> block) {
+bool applyChunk(StateModel& model, std::span<const std::uint8_t> block) {
     const XmlDocument document = XmlDocument::parseMemory(block);
     const xmlNode* root = document.root();
     if (!isElement(root, kChunkRoot)) {
@@ -90,15 +90,15 @@ bool applyChunk(DrumPlugin& plugin, std::span<const std::uint8_t> block) {
     for (const xmlNode* child : elementChildren(root)) {
         const std::string_view name = elementName(child);
         if (name == "InstrumentPresetBank") {
-            plugin.presets().readPresetBank(child, true);
+            model.presets.readPresetBank(child, true);
         } else if (name == "NotPresetParams") {
-            readNotPresetParams(plugin, child);
+            readNotPresetParams(model, child);
         } else if (name == "PluginState") {
-            readPluginState(plugin, child, plugin.patternEditing());
+            readPluginState(model, child);
         } else if (name == "PatternBank") {
-            readPatterns(plugin, child);
+            readPatterns(model, child);
         } else if (name == "MidiCCMap") {
-            plugin.controllerMap().readMidiCCMap(child, plugin.parameters());
+            model.controllers.readMidiCCMap(child, model.parameters);
         }
     }
     return true;

@@ -16,7 +16,7 @@ int ControllerMap::parameterOf(int controller) const {
     if (controller < 0 || controller >= kNumControllers) {
         return -1;
     }
-    return entries_[controller].load(std::memory_order_relaxed);
+    return entries_[controller];
 }
 
 void ControllerMap::assignController(int controller, int parameter) {
@@ -24,14 +24,14 @@ void ControllerMap::assignController(int controller, int parameter) {
         return;
     }
     if (parameter < 0) {
-        entries_[controller].store(-1, std::memory_order_relaxed);
+        entries_[controller] = -1;
         return;
     }
     const int previous = controllerOf(parameter);
     if (previous >= 0) {
-        entries_[previous].store(-1, std::memory_order_relaxed);
+        entries_[previous] = -1;
     }
-    entries_[controller].store(parameter, std::memory_order_relaxed);
+    entries_[controller] = parameter;
 }
 
 int ControllerMap::controllerOf(int parameter) const {
@@ -39,7 +39,7 @@ int ControllerMap::controllerOf(int parameter) const {
         return -1;
     }
     for (int controller = 0; controller < kNumControllers; ++controller) {
-        if (entries_[controller].load(std::memory_order_relaxed) == parameter) {
+        if (entries_[controller] == parameter) {
             return controller;
         }
     }
@@ -47,9 +47,7 @@ int ControllerMap::controllerOf(int parameter) const {
 }
 
 void ControllerMap::clear() {
-    for (std::atomic<int>& entry : entries_) {
-        entry.store(-1, std::memory_order_relaxed);
-    }
+    entries_.fill(-1);
 }
 
 void ControllerMap::readMidiCCMap(const xmlNode* element, const ParameterTable& table) {

@@ -2,7 +2,11 @@
 
 // The instrument's parameter table: the records of the 86 host parameters (short name, label,
 // default) and the name <-> index maps of all 193 named controls, filled from the
-// VSTParameters element of the embedded settings document.
+// VSTParameters element of the embedded settings document. Indices 0..85 are offered to the
+// host; 86..192 are panel controls sharing the name space (ParameterIndex.h).
+//
+// Threads: filled once on the user-interface thread while the plug-in is built, read-only after
+// that (the dispatcher and the panel read it).
 
 #include <libxml/tree.h>
 
@@ -12,11 +16,9 @@
 #include <string>
 #include <string_view>
 
-namespace vorpalix {
+#include "dsp/ParameterIndex.h"
 
-// Indices 0..85 are offered to the host; 86..192 are panel controls sharing the name space.
-constexpr int kNumHostParameters = 86;
-constexpr int kNumNamedControls = 193;
+namespace vorpalix {
 
 struct ParameterInfo {
     char shortName[32]; // at most 31 characters; the host sees the first 8
@@ -32,7 +34,7 @@ public:
     // Fills the records and name maps from a VSTParameters element. Any other node (or
     // nullptr) is ignored as a whole. The first param to use a name or an index keeps it, so
     // loading again never changes what is already known.
-    // UI thread (plug-in construction).
+    // User-interface thread (plug-in construction).
     void loadParameterTable(const xmlNode* element);
 
     // The index of a control name (exact, case-sensitive), or -1 when the name is unknown.

@@ -5,13 +5,9 @@
 #include <string_view>
 
 #include "dsp/Instruments.h"
-#include "plugin/DrumPlugin.h"
-#include "plugin/ModulePath.h"
-#include "plugin/OutputConfig.h"
 #include "presets/PresetBank.h"
 #include "sequencer/PatternBank.h"
 #include "sequencer/PatternEditing.h"
-#include "sequencer/PatternSequencer.h"
 #include "state/XmlDocument.h"
 
 namespace vorpalix {
@@ -34,27 +30,27 @@ void setOnOff(xmlNode* node, const char* name, bool on) {
     setAttribute(node, name, on ? "on" : "off");
 }
 
-void readInternalSequencer(DrumPlugin& plugin, const xmlNode* element) {
+void readInternalSequencer(SequencerControls& controls, const xmlNode* element) {
     if (const auto state = readOnOff(element, "state")) {
-        plugin.setSequencerState(*state);
+        controls.state = *state;
     }
     const auto sync = attribute(element, "sync");
     if (sync == "internal") {
-        plugin.setSequencerSync(kSyncInternal);
+        controls.sync = kSyncInternal;
     } else if (sync == "external") {
-        plugin.setSequencerSync(kSyncExternal);
+        controls.sync = kSyncExternal;
     }
     const auto mode = attribute(element, "mode");
     if (mode == "chain") {
-        plugin.setSequencerMode(kModeChain);
+        controls.mode = kModeChain;
     } else if (mode == "normal") {
-        plugin.setSequencerMode(kModeNormal);
+        controls.mode = kModeNormal;
     } else if (mode == "free") {
-        plugin.setSequencerMode(kModeFree);
+        controls.mode = kModeFree;
     }
 }
 
-void readOutputs(DrumPlugin& plugin, const xmlNode* element) {
+void readOutputs(std::array<int, kNumInstruments>& slots, const xmlNode* element) {
     for (const xmlNode* out : elementChildren(element)) {
         const auto it =
             std::find(kInstrumentCodes.begin(), kInstrumentCodes.end(), elementName(out));
@@ -63,9 +59,9 @@ void readOutputs(DrumPlugin& plugin, const xmlNode* element) {
             continue;
         }
         // Computed in a wider type: "out" may be as low as INT_MIN.
-        const long long slot = std::clamp(static_cast<long long>(*number) - 1, 0LL, 10LL);
-        plugin.setOutputNumber(static_cast<int>(it - kInstrumentCodes.begin()),
-                               static_cast<int>(slot));
+        const long long slot = std::clamp(static_cast<long long>(*number) - 1, 0LL,
+                                          static_cast<long long>(kNumInstruments - 1));
+        slots[static_cast<std::size_t>(it - kInstrumentCodes.begin())] = static_cast<int>(slot);
     }
 }
 
@@ -80,14 +76,15 @@ std::optional<int> readIndex(const xmlNode* element, int last) {
 
 // The editor-state children. They go through the same operations as the panel's controls.
 // Returns false for a name that is not one of them.
-bool readEditorStateChild(DrumPlugin& plugin, PatternEditing* editing, const xmlNode* child) {
+bool readEditorStateChild(StateModel& model, const xmlNode* child) {
     const std::string_view name = elementName(child);
     if (name == "SelectedInstrumentForPreset") {
         if (const auto index = readIndex(child, kNumInstruments - 1)) {
-            plugin.presets().setShownInstrument(*index);
+            model.presets.setShownInstrument(*index);
         }
         return true;
     }
+    PatternEditing* editing = model.editing;
     if (editing == nullptr) {
         return false;
     }
@@ -125,9 +122,10 @@ bool readEditorStateChild(DrumPlugin& plugin, PatternEditing* editing, const xml
     return true;
 }
 
-void writeEditorState(DrumPlugin& plugin, const PatternEditing* editing, xmlNode* state) {
+void writeEditorState(const StateModel& model, xmlNode* state) {
     setIntAttribute(appendElement(state, "SelectedInstrumentForPreset"), "index",
-                    plugin.presets().shownInstrument());
+                    model.presets.shownInstrument());
+    const PatternEditing* editing = model.editing;
     if (editing == nullptr) {
         return;
     }
@@ -143,12 +141,23 @@ void writeEditorState(DrumPlugin& plugin, const PatternEditing* editing, xmlNode
     setOnOff(appendElement(state, "AutoFollow"), "state", edit.autoFollow);
 }
 
-void readPatternRange(DrumPlugin& plugin, const xmlNode* element) {
+void readPatternRange(StateModel& model, const xmlNode* element) {
     const int from = readIntAttribute(element, "from").value_or(0);
     const int to = readIntAttribute(element, "to").value_or(0);
     if (isValidPattern(from) && isValidPattern(to)) {
-        plugin.sequencer().setRange(from, to);
+        const PatternRange range = PatternRange::of(from, to);
+        model.sequencer.rangeFrom = range.from;
+        model.sequencer.rangeTo = range.to;
+        model.rangeRead = true;
     }
+}
+
+// The folder and the file name joined with exactly one '/'.
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
 }
 
 } // namespace
@@ -164,66 +173,69 @@ std::string userSettingsPath(const std::string& folder) {
     return path;
 }
 
-void readPluginState(DrumPlugin& plugin, const xmlNode* element, PatternEditing* editing) {
+void readPluginState(StateModel& model, const xmlNode* element) {
     if (!isElement(element, "PluginState")) {
         return;
     }
+    SequencerSettings& settings = model.sequencer;
     for (const xmlNode* child : elementChildren(element)) {
         const std::string_view name = elementName(child);
         if (name == "InternalSequencer") {
-            readInternalSequencer(plugin, child);
+            readInternalSequencer(settings.controls, child);
         } else if (name == "InternalClock") {
             if (const auto on = readOnOff(child, "state")) {
-                plugin.setSequencerSync(*on ? kSyncInternal : kSyncExternal);
+                settings.controls.sync = *on ? kSyncInternal : kSyncExternal;
             }
         } else if (name == "MidiInput") {
             if (const auto on = readOnOff(child, "state")) {
-                plugin.setSequencerMode(*on ? kModeNormal : kModeChain);
+                settings.controls.mode = *on ? kModeNormal : kModeChain;
             }
         } else if (name == "PatternAttributeStore") {
             if (const auto on = readOnOff(child, "state")) {
-                plugin.setPatternAttributeStore(*on);
+                settings.attributeStore = *on;
             }
         } else if (name == "PatternRange") {
-            readPatternRange(plugin, child);
+            readPatternRange(model, child);
         } else if (name == "Outputs") {
-            readOutputs(plugin, child);
+            readOutputs(model.outputSlots, child);
         } else {
-            readEditorStateChild(plugin, editing, child);
+            readEditorStateChild(model, child);
         }
     }
 }
 
-xmlNode* writePluginState(DrumPlugin& plugin, const PatternEditing* editing) {
+xmlNode* writePluginState(const StateModel& model) {
     xmlNode* state = newElement("PluginState");
     if (state == nullptr) {
         return nullptr;
     }
+    const SequencerSettings& settings = model.sequencer;
     xmlNode* sequencer = appendElement(state, "InternalSequencer");
-    setOnOff(sequencer, "state", plugin.sequencerState());
+    setOnOff(sequencer, "state", settings.controls.state);
     setAttribute(sequencer, "sync",
-                 plugin.sequencerSync() == kSyncExternal ? "external" : "internal");
-    const int mode = plugin.sequencerMode();
+                 settings.controls.sync == kSyncExternal ? "external" : "internal");
+    const int mode = settings.controls.mode;
     setAttribute(sequencer, "mode",
                  mode == kModeNormal ? "normal"
                  : mode == kModeFree ? "free"
                                      : "chain");
-    setOnOff(appendElement(state, "PatternAttributeStore"), "state",
-             plugin.patternAttributeStore());
+    setOnOff(appendElement(state, "PatternAttributeStore"), "state", settings.attributeStore);
     xmlNode* range = appendElement(state, "PatternRange");
-    setIntAttribute(range, "from", plugin.sequencer().rangeFrom());
-    setIntAttribute(range, "to", plugin.sequencer().rangeTo());
+    setIntAttribute(range, "from", settings.rangeFrom);
+    setIntAttribute(range, "to", settings.rangeTo);
 
     xmlNode* outputs = appendElement(state, "Outputs");
     for (int i = 0; i < kNumInstruments; ++i) {
         const std::string code(kInstrumentCodes[i]);
-        setIntAttribute(appendElement(outputs, code.c_str()), "out", plugin.outputNumber(i) + 1);
+        setIntAttribute(appendElement(outputs, code.c_str()), "out",
+                        model.outputSlots[static_cast<std::size_t>(i)] + 1);
     }
-    writeEditorState(plugin, editing, state);
+    writeEditorState(model, state);
     return state;
 }
 
-void readUserSettings(DrumPlugin& plugin, OutputConfig& config, const xmlNode* element) {
+void readUserSettings(StateModel& model, const xmlNode* element) {
+    OutputConfig& config = model.outputConfig;
     if (!isElement(element, "UserSettings")) {
         return;
     }
@@ -246,11 +258,12 @@ void readUserSettings(DrumPlugin& plugin, OutputConfig& config, const xmlNode* e
             }
         } else if (name == "SelectedInstrumentForPreset") {
             if (const auto index = readIndex(child, kNumInstruments - 1)) {
-                plugin.presets().setShownInstrument(*index);
+                model.presets.setShownInstrument(*index);
             }
         } else if (name == "FreeModeVelocityThreshold") {
             if (attribute(child, "level")) {
-                plugin.setFreeModeThreshold(readIntAttribute(child, "level").value_or(100));
+                model.sequencer.freeModeThreshold =
+                    std::clamp(readIntAttribute(child, "level").value_or(100), 0, 127);
             }
         }
     }

@@ -4,18 +4,18 @@
 // UserSettings (output configuration and the free-mode threshold), and the file name of the
 // user settings file beside the plug-in module.
 //
-// Threads: UI thread (plug-in construction, setChunk, getChunk). Everything the readers change
-// that the audio thread reads goes through the plug-in's atomic request fields.
+// The readers and writers work on the state model (StateModel.h), never on playback.
+//
+// Threads: user-interface thread (plug-in construction, setChunk, getChunk).
 
+#include <cstddef>
 #include <string>
+
+#include "state/StateModel.h"
 
 typedef struct _xmlNode xmlNode;
 
 namespace vorpalix {
-
-class DrumPlugin;
-class PatternEditing;
-struct OutputConfig;
 
 inline constexpr const char* kUserSettingsFileName = "Vorpalix.ini.xml";
 // Longest path of the user settings file that is read.
@@ -29,19 +29,17 @@ std::string userSettingsPath(const std::string& folder);
 // nothing. Unknown children, unknown attribute values and out-of-range indices are skipped.
 // The editor-state children (edited row and pattern, write, tap, flam and last step modes, auto
 // follow) go through the pattern editing operations, so their side effects happen; they are read
-// only when editing is given, that is while the editor's edit state exists. The shown preset
-// instrument always applies.
-void readPluginState(DrumPlugin& plugin, const xmlNode* element, PatternEditing* editing);
+// only when the model has an edit state. The shown preset instrument always applies.
+void readPluginState(StateModel& model, const xmlNode* element);
 
-// A new, unattached PluginState element describing the current state, with the editor-state
-// children of editing when it is given; nullptr when memory runs out. The sequencer mode
-// written is the one requested last, which the audio thread takes over at its next block, so a
-// state saved while the host does not process audio keeps the mode just chosen or restored.
-xmlNode* writePluginState(DrumPlugin& plugin, const PatternEditing* editing);
+// A new, unattached PluginState element describing the model, with the editor-state children
+// when it has an edit state; nullptr when memory runs out. The sequencer mode written is the
+// one requested last, which the audio thread takes over at its next block, so a state saved
+// while the host does not process audio keeps the mode just chosen or restored.
+xmlNode* writePluginState(const StateModel& model);
 
 // Reads a UserSettings element into the output configuration (whose channel count the plug-in
-// fixes once, at construction) and the plug-in's free-mode threshold and shown preset
-// instrument.
-void readUserSettings(DrumPlugin& plugin, OutputConfig& config, const xmlNode* element);
+// fixes once, at construction), the free-mode threshold and the shown preset instrument.
+void readUserSettings(StateModel& model, const xmlNode* element);
 
 } // namespace vorpalix

@@ -9,15 +9,19 @@
 
 namespace vorpalix::test {
 
-// A plug-in object created in-process with a minimal host: version 2400, no time information.
-// Lets tests reach the operations the panel uses (audition, output numbers) that a host cannot.
+// A plug-in object created in-process with a minimal host (version 2400, no time information)
+// and the panel's editor object, as the module makes it, then resumed. Lets tests reach the
+// operations the panel uses (audition, output numbers) that a host cannot.
 struct DirectPlugin {
     static vst::VstIntPtr hostCallback(vst::AEffect*, vst::VstInt32 opcode, vst::VstInt32,
                                        vst::VstIntPtr, void*, float) {
         return opcode == vst::audioMasterVersion ? 2400 : 0;
     }
 
-    DirectPlugin() : plugin(std::make_unique<DrumPlugin>(&hostCallback)) {}
+    explicit DirectPlugin(EditorFactory factory = panelEditorFactory())
+        : plugin(std::make_unique<DrumPlugin>(&hostCallback, factory)) {
+        plugin->dispatcher(vst::effMainsChanged, 0, 1, nullptr, 0.0f);
+    }
 
     // Renders `frames` frames in blocks of `block` into one vector per output channel.
     std::vector<std::vector<float>> render(int frames, int block, bool replacing = true,

@@ -13,10 +13,10 @@ constexpr float kPlainVelocity = 0.37795275f;
 
 TEST(BlockRoutine, AuditionIsPerformedAtTheNextBlockEvenWithZeroFrames) {
     DirectPlugin p;
-    p.plugin->requestAudition(0, kPlainVelocity);
-    EXPECT_FALSE(p.plugin->engine().isPlaying(0));
+    p.plugin->controller().requestAudition(0, kPlainVelocity);
+    EXPECT_FALSE(p.plugin->processor().engine().isPlaying(0));
     p.processEmptyBlock();
-    EXPECT_TRUE(p.plugin->engine().isPlaying(0));
+    EXPECT_TRUE(p.plugin->processor().engine().isPlaying(0));
     // The request is consumed: the next block does not trigger again.
     const auto first = p.render(2000, 2000);
     EXPECT_GT(peak(first[0]), 0.01f);
@@ -43,8 +43,8 @@ TEST(BlockRoutine, AccumulatingAddsToWhatTheBuffersHold) {
     }
 
     DirectPlugin a, b;
-    a.plugin->requestAudition(1, kPlainVelocity);
-    b.plugin->requestAudition(1, kPlainVelocity);
+    a.plugin->controller().requestAudition(1, kPlainVelocity);
+    b.plugin->controller().requestAudition(1, kPlainVelocity);
     const auto replaced = a.render(4000, 4000, true);
     const auto added = b.render(4000, 4000, false, 1.0f);
     for (int c = 0; c < 24; ++c) {
@@ -56,7 +56,7 @@ TEST(BlockRoutine, AccumulatingAddsToWhatTheBuffersHold) {
 
 // Channels that carry sound after an audition of `instrument`.
 std::vector<int> soundingChannels(DirectPlugin& p, int instrument) {
-    p.plugin->requestAudition(instrument, kPlainVelocity);
+    p.plugin->controller().requestAudition(instrument, kPlainVelocity);
     const auto out = p.render(3000, 3000);
     std::vector<int> channels;
     for (int c = 0; c < static_cast<int>(out.size()); ++c) {
@@ -71,23 +71,23 @@ TEST(BlockRoutine, EachInstrumentReachesTheMasterPairAndThePairOfItsSlot) {
     DirectPlugin p;
     EXPECT_EQ(soundingChannels(p, 0), (std::vector<int>{0, 1, 2, 3}));
     DirectPlugin q;
-    q.plugin->setOutputNumber(0, 10);
+    q.plugin->controller().setOutputNumber(0, 10);
     EXPECT_EQ(soundingChannels(q, 0), (std::vector<int>{0, 1, 22, 23}));
 }
 
 TEST(BlockRoutine, InstrumentsSharingASlotAddUp) {
     DirectPlugin both, bdOnly, sdOnly;
     for (auto* p : {&both, &bdOnly, &sdOnly}) {
-        p->plugin->setOutputNumber(1, 0); // SD onto BD's slot
+        p->plugin->controller().setOutputNumber(1, 0); // SD onto BD's slot
     }
     // Two auditions need two blocks; the first block is one frame long in all three renders.
-    both.plugin->requestAudition(0, kPlainVelocity);
-    bdOnly.plugin->requestAudition(0, kPlainVelocity);
+    both.plugin->controller().requestAudition(0, kPlainVelocity);
+    bdOnly.plugin->controller().requestAudition(0, kPlainVelocity);
     auto b0 = both.render(1, 1);
     auto d0 = bdOnly.render(1, 1);
     sdOnly.render(1, 1);
-    both.plugin->requestAudition(1, kPlainVelocity);
-    sdOnly.plugin->requestAudition(1, kPlainVelocity);
+    both.plugin->controller().requestAudition(1, kPlainVelocity);
+    sdOnly.plugin->controller().requestAudition(1, kPlainVelocity);
     const auto b = both.render(2000, 2000);
     const auto d = bdOnly.render(2000, 2000);
     const auto s = sdOnly.render(2000, 2000);
@@ -100,8 +100,8 @@ TEST(BlockRoutine, InstrumentsSharingASlotAddUp) {
 TEST(BlockRoutine, VolumeSetsTheMasterGainOfEveryOutput) {
     DirectPlugin half, full;
     full.plugin->setParameter(kParamVolume, 1.0f); // G = 2 instead of 0.5
-    half.plugin->requestAudition(0, kPlainVelocity);
-    full.plugin->requestAudition(0, kPlainVelocity);
+    half.plugin->controller().requestAudition(0, kPlainVelocity);
+    full.plugin->controller().requestAudition(0, kPlainVelocity);
     const auto a = half.render(3000, 512);
     const auto b = full.render(3000, 512);
     for (int n = 0; n < 3000; ++n) {
@@ -140,7 +140,7 @@ TEST(BlockRoutine, BlockSizeNeverChangesTheSound) {
         std::vector<std::vector<float>> reference;
         for (int block : {4096, 1, 7, 64}) {
             DirectPlugin p;
-            p.plugin->requestAudition(instrument, 0.6299528f);
+            p.plugin->controller().requestAudition(instrument, 0.6299528f);
             const auto out = p.render(30000, block);
             if (reference.empty()) {
                 reference = out;
@@ -154,7 +154,7 @@ TEST(BlockRoutine, BlockSizeNeverChangesTheSound) {
 TEST(BlockRoutine, RestoresTheHostsFloatingPointControlWord) {
     DirectPlugin p;
     const unsigned before = _mm_getcsr();
-    p.plugin->requestAudition(0, kPlainVelocity);
+    p.plugin->controller().requestAudition(0, kPlainVelocity);
     p.render(256, 256);
     EXPECT_EQ(_mm_getcsr(), before);
 }
@@ -164,7 +164,7 @@ TEST(BlockRoutine, UnusableSampleRatesAreIgnoredAndOutputStaysFinite) {
     for (float rate : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
                        std::numeric_limits<float>::infinity(), 1.0f}) {
         p.plugin->dispatcher(vst::effSetSampleRate, 0, 0, nullptr, rate);
-        p.plugin->requestAudition(0, 1.0f);
+        p.plugin->controller().requestAudition(0, 1.0f);
         const auto out = p.render(2048, 256);
         for (const auto& channel : out) {
             for (float v : channel) {
@@ -172,18 +172,18 @@ TEST(BlockRoutine, UnusableSampleRatesAreIgnoredAndOutputStaysFinite) {
             }
         }
     }
-    EXPECT_DOUBLE_EQ(p.plugin->sampleRate(), 44100.0);
+    EXPECT_DOUBLE_EQ(p.plugin->processor().sampleRate(), 44100.0);
 }
 
 TEST(BlockRoutine, MissingOrSharedBuffersDoNotCrash) {
     DirectPlugin p;
-    p.plugin->requestAudition(0, kPlainVelocity);
+    p.plugin->controller().requestAudition(0, kPlainVelocity);
     p.plugin->processReplacing(nullptr, nullptr, 512);
 
     std::vector<float> shared(512, 0.0f);
     std::vector<float*> pointers(24, shared.data());
     pointers[5] = nullptr;
-    p.plugin->requestAudition(0, kPlainVelocity);
+    p.plugin->controller().requestAudition(0, kPlainVelocity);
     p.plugin->processReplacing(nullptr, pointers.data(), 512);
     EXPECT_GT(peak(shared), 0.0f);
 }

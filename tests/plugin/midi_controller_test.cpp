@@ -92,9 +92,13 @@ protected:
         vst::AEffect* effect = direct.plugin->aeffect();
         effect->dispatcher(effect, vst::effProcessEvents, 0, 0, &list, 0.0f);
         direct.render(16, 16);
+        // The idle brings the user interface's copy of the map up to date.
+        effect->dispatcher(effect, vst::effEditIdle, 0, 0, nullptr, 0.0f);
     }
-    int index(const char* name) { return direct.plugin->parameters().indexOfName(name); }
-    ControllerMap& map() { return direct.plugin->controllerMap(); }
+    int index(const char* name) {
+        return direct.plugin->controller().parameters().indexOfName(name);
+    }
+    const ControllerMap& map() { return direct.plugin->controller().controllerMap(); }
 
     test::DirectPlugin direct;
 };
@@ -107,8 +111,8 @@ TEST_F(MidiLearn, ALearntControllerMovesToTheParameterWithoutChangingIt) {
     const float tuneBefore = direct.plugin->getParameter(bdTune);
     const float mtBefore = direct.plugin->getParameter(mtTune);
 
-    direct.plugin->setLearnMode(true);
-    direct.plugin->setParameterBeingLearnt(bdTune);
+    direct.plugin->controller().setLearnMode(true);
+    direct.plugin->controller().setParameterBeingLearnt(bdTune);
     send(40, 99);
     EXPECT_EQ(map().parameterOf(40), bdTune);
     EXPECT_EQ(map().controllerOf(bdTune), 40);
@@ -116,7 +120,8 @@ TEST_F(MidiLearn, ALearntControllerMovesToTheParameterWithoutChangingIt) {
     EXPECT_EQ(map().controllerOf(mtTune), -1);
     EXPECT_EQ(direct.plugin->getParameter(bdTune), tuneBefore);
     EXPECT_EQ(direct.plugin->getParameter(mtTune), mtBefore);
-    EXPECT_EQ(direct.plugin->parameterBeingLearnt(), -1); // each learn consumes it
+    EXPECT_EQ(direct.plugin->controller().parameterBeingLearnt(), -1); // each learn consumes it
+    EXPECT_TRUE(direct.plugin->processor().controllerMap() == map()) << "both copies learnt it";
 
     // The next message on 40 moves BD Tune (learn mode is still on, nothing being learnt).
     send(40, 127);
@@ -126,19 +131,19 @@ TEST_F(MidiLearn, ALearntControllerMovesToTheParameterWithoutChangingIt) {
 
 TEST_F(MidiLearn, ControllersAbove120AreNotLearnt) {
     const int bdTune = index("BD Tune");
-    direct.plugin->setLearnMode(true);
-    direct.plugin->setParameterBeingLearnt(bdTune);
+    direct.plugin->controller().setLearnMode(true);
+    direct.plugin->controller().setParameterBeingLearnt(bdTune);
     send(121, 5);
     send(127, 5);
     EXPECT_EQ(map().controllerOf(bdTune), 21);
-    EXPECT_EQ(direct.plugin->parameterBeingLearnt(), bdTune);
+    EXPECT_EQ(direct.plugin->controller().parameterBeingLearnt(), bdTune);
 }
 
 TEST_F(MidiLearn, SwitchingLearnModeOffForgetsTheParameter) {
-    direct.plugin->setLearnMode(true);
-    direct.plugin->setParameterBeingLearnt(index("BD Tune"));
-    direct.plugin->setLearnMode(false);
-    EXPECT_EQ(direct.plugin->parameterBeingLearnt(), -1);
+    direct.plugin->controller().setLearnMode(true);
+    direct.plugin->controller().setParameterBeingLearnt(index("BD Tune"));
+    direct.plugin->controller().setLearnMode(false);
+    EXPECT_EQ(direct.plugin->controller().parameterBeingLearnt(), -1);
     send(7, 127); // dispatched as usual
     EXPECT_EQ(direct.plugin->getParameter(kVolume), 1.0f);
     EXPECT_EQ(map().controllerOf(index("BD Tune")), 21);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "PluginHost.h"
-#include "plugin/OutputConfig.h"
+#include "plugin/OutputRouting.h"
 #include "support/TempFolder.h"
 
 namespace vorpalix::test {

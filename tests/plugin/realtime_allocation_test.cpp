@@ -106,8 +106,8 @@ struct CountedEvents {
 
 TEST(RealtimeSafety, ProcessingAndMidiNeverAllocate) {
     DirectPlugin p;
-    p.plugin->setSequencerSync(kSyncInternal);
-    p.plugin->requestTransport(kTransportPlay);
+    p.plugin->controller().setSequencerSync(kSyncInternal);
+    p.plugin->controller().requestTransport(kTransportPlay);
     p.plugin->setParameter(kParamShuffle, 0.6f);
 
     std::vector<std::vector<float>> buffers(24, std::vector<float>(512));
@@ -133,7 +133,7 @@ TEST(RealtimeSafety, ProcessingAndMidiNeverAllocate) {
             p.plugin->dispatcher(vst::effSetSampleRate, 0, 0, nullptr, 48000.0f);
         }
         if (block % 50 == 25) {
-            p.plugin->requestAudition(block % 11, 0.8f);
+            p.plugin->controller().requestAudition(block % 11, 0.8f);
         }
         gAllocations = 0;
         gCounting = true;

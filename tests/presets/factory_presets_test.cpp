@@ -188,7 +188,7 @@ bool nameSaysSilent(const std::string& name) {
 class FactoryPresetsTest : public ::testing::Test {
 protected:
     std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    PresetBank& bank = plugin->presets();
+    PresetBank& bank = plugin->controller().presets();
 };
 
 TEST_F(FactoryPresetsTest, EmbeddedBankHoldsThirtyTwoPresetsPerInstrumentInOrder) {
@@ -229,8 +229,9 @@ TEST_F(FactoryPresetsTest, NamesAreShortUniqueAndPresetZeroIsTheTablesDefault) {
         }
         const InstrumentPreset& first = bank.preset(i, 0);
         for (int k = 0; k < first.count(); ++k) {
-            EXPECT_FLOAT_EQ(first.value(k),
-                            plugin->parameters().info(first.firstParameter() + k).defaultValue)
+            EXPECT_FLOAT_EQ(
+                first.value(k),
+                plugin->controller().parameters().info(first.firstParameter() + k).defaultValue)
                 << kInstrumentLayouts[i].knobNames[k];
         }
         EXPECT_EQ(bank.selection(i), 0);
@@ -245,7 +246,7 @@ TEST_F(FactoryPresetsTest, DistanceIgnoresLevelAndSeesDecayAndTuning) {
     InstrumentPreset longer(0);
     InstrumentPreset higher(0);
     for (int k = 0; k < 6; ++k) {
-        const float d = plugin->parameters().info(k).defaultValue;
+        const float d = plugin->controller().parameters().info(k).defaultValue;
         base.setValue(k, d);
         louder.setValue(k, d);
         longer.setValue(k, d);

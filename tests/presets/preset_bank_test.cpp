@@ -17,7 +17,7 @@ constexpr int kRDDecay = 47; // parameter index of "RD Decay"
 class PresetBankTest : public ::testing::Test {
 protected:
     std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    PresetBank& bank = plugin->presets();
+    PresetBank& bank = plugin->controller().presets();
 };
 
 TEST_F(PresetBankTest, KnobTurnGoesIntoSelectedPresetAndSurvivesReselection) {
@@ -227,7 +227,8 @@ TEST(PresetLayout, KnobNamesAreTheParameterTablesNames) {
     auto plugin = makePlugin();
     for (const InstrumentLayout& l : kInstrumentLayouts) {
         for (int k = 0; k < l.count; ++k) {
-            EXPECT_EQ(plugin->parameters().nameOfIndex(l.firstParameter + k), l.knobNames[k]);
+            EXPECT_EQ(plugin->controller().parameters().nameOfIndex(l.firstParameter + k),
+                      l.knobNames[k]);
         }
         EXPECT_EQ(std::string(l.elementName), std::string(l.code) + "Preset");
         EXPECT_EQ(std::string(l.selectionName), std::string(l.code) + "Index");

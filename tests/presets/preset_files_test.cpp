@@ -38,7 +38,7 @@ protected:
     }
 
     float defaultOf(int parameter) const {
-        return plugin->parameters().info(parameter).defaultValue;
+        return plugin->controller().parameters().info(parameter).defaultValue;
     }
 
     std::string write(const std::string& name, const std::string& text) {
@@ -49,7 +49,7 @@ protected:
 
     ScratchFolder folder;
     std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    PresetBank& bank = plugin->presets();
+    PresetBank& bank = plugin->controller().presets();
 };
 
 // --- Sets -----------------------------------------------------------------------------------
@@ -118,11 +118,12 @@ TEST_F(PresetFilesTest, SavedSetHoldsTheShownInstrumentsThirtyTwoPresetsInOrder)
 
     // Loading it into a fresh plug-in restores names and values.
     auto other = makePlugin();
-    ASSERT_TRUE(other->presets().loadPresetSetFile(path));
+    ASSERT_TRUE(other->controller().presets().loadPresetSetFile(path));
     for (int s = 0; s < 32; ++s) {
-        EXPECT_EQ(other->presets().preset(kSD, s).name(), bank.preset(kSD, s).name());
+        EXPECT_EQ(other->controller().presets().preset(kSD, s).name(), bank.preset(kSD, s).name());
         for (int k = 0; k < 6; ++k) {
-            EXPECT_FLOAT_EQ(other->presets().preset(kSD, s).value(k), bank.preset(kSD, s).value(k));
+            EXPECT_FLOAT_EQ(other->controller().presets().preset(kSD, s).value(k),
+                            bank.preset(kSD, s).value(k));
         }
     }
 }
@@ -163,18 +164,18 @@ TEST_F(PresetFilesTest, BankFileRoundTripRestoresEveryPresetWithoutSelections) {
     EXPECT_EQ(count, 352);
 
     auto other = makePlugin();
-    ASSERT_TRUE(other->presets().loadPresetBankFile(path));
+    ASSERT_TRUE(other->controller().presets().loadPresetBankFile(path));
     for (int i = 0; i < 11; ++i) {
         for (int s = 0; s < 32; ++s) {
             const InstrumentPreset& a = bank.preset(i, s);
-            const InstrumentPreset& b = other->presets().preset(i, s);
+            const InstrumentPreset& b = other->controller().presets().preset(i, s);
             EXPECT_EQ(a.name(), b.name());
             for (int k = 0; k < a.count(); ++k) {
                 EXPECT_FLOAT_EQ(a.value(k), b.value(k));
             }
         }
     }
-    EXPECT_EQ(other->presets().selection(kSD), 0);
+    EXPECT_EQ(other->controller().presets().selection(kSD), 0);
 }
 
 TEST_F(PresetFilesTest, WrittenBankWithSelectionsNamesEverySelection) {

@@ -4,7 +4,6 @@
 // scripted host (controls, transport, tempo, amounts) and a sink that records every hit with
 // its frame. Lets the timing be checked to the sample without any audio.
 
-#include "plugin/VstInterface.h"
 #include "sequencer/PatternSequencer.h"
 
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 // Its own namespace: the editing tests keep other fakes of the same names in vorpalix::test.
@@ -86,19 +86,12 @@ public:
         command = 0;
         return c;
     }
-    const vst::VstTimeInfo* hostTime(vst::VstInt32 filter) override {
-        lastFilter = filter;
+    TransportInfo transport() override {
+        ++transportReads;
         if (!answerTime) {
-            return nullptr;
+            return {};
         }
-        info_ = {};
-        info_.sampleRate = rate;
-        info_.ppqPos = ppq;
-        info_.tempo = hostBpm;
-        info_.flags = (playing ? vst::kVstTransportPlaying : 0) |
-                      (ppqValid ? vst::kVstPpqPosValid : 0) |
-                      (tempoValid ? vst::kVstTempoValid : 0);
-        return &info_;
+        return {true, playing, ppqValid, ppq, tempoValid, hostBpm};
     }
     double sampleRate() override { return rate; }
     double internalTempo() override { return internalBpm; }
@@ -112,11 +105,16 @@ public:
     void setFlam(float v) override { flamFraction = static_cast<double>(v) * 0.262 + 0.121; }
     void setTotalAccentLevel(float v) override { lastTotalAccent = v; }
     int freeModeThreshold() override { return threshold; }
+    void playingPatternChanged(int pattern) override { playingPatterns.push_back(pattern); }
+    void rangeChanged(int from, int to) override { ranges.emplace_back(from, to); }
+    void transportStopped() override { ++stops; }
 
-    vst::VstInt32 lastFilter = 0;
+    // What playback reported, in order.
+    std::vector<int> playingPatterns;
+    std::vector<std::pair<int, int>> ranges;
+    int stops = 0;
 
-private:
-    vst::VstTimeInfo info_{};
+    int transportReads = 0;
 };
 
 // The block routine around the sequencer, with MIDI delivered like a host delivers it.
@@ -125,6 +123,9 @@ public:
     ScriptedHost host;
     RecordingSink sink;
     PatternSequencer seq{host, sink};
+    // The patterns the tests write; every block starts with a copy of them, as the plug-in's
+    // whole-bank swap would hand them over.
+    PatternBank patterns;
 
     std::int64_t frame = 0; // frames processed so far
 
@@ -160,7 +161,7 @@ public:
             host.ppq = anchorPpq_ + static_cast<double>(frame - anchorFrame_) * host.hostBpm /
                                         (60.0 * host.rate);
         }
-        std::vector<vst::VstMidiEvent> events;
+        std::vector<TimedMidiEvent> events;
         auto end = timed_.lower_bound(frame + frames);
         for (auto it = timed_.begin(); it != end; ++it) {
             events.push_back(make(it->second, static_cast<std::int32_t>(it->first - frame)));
@@ -170,15 +171,10 @@ public:
             events.push_back(make(r, r.delta));
         }
         rawNext_.clear();
-        if (!events.empty()) {
-            std::vector<vst::VstIntPtr> storage(2 + events.size());
-            auto* list = reinterpret_cast<vst::VstEvents*>(storage.data());
-            list->numEvents = static_cast<vst::VstInt32>(events.size());
-            for (std::size_t i = 0; i < events.size(); ++i) {
-                list->events[i] = reinterpret_cast<vst::VstEvent*>(&events[i]);
-            }
-            seq.queueEvents(list);
+        for (const TimedMidiEvent& event : events) {
+            seq.queueEvent(event);
         }
+        seq.replaceBank(std::make_unique<PatternBank>(patterns));
         seq.beginBlock();
         seq.startBlock();
         for (int n = 0; n < frames; ++n) {
@@ -215,15 +211,8 @@ private:
         std::uint8_t status, d1, d2;
         std::int32_t delta;
     };
-    static vst::VstMidiEvent make(const Raw& r, std::int32_t delta) {
-        vst::VstMidiEvent e{};
-        e.type = vst::kVstMidiType;
-        e.byteSize = sizeof(vst::VstMidiEvent);
-        e.deltaFrames = delta;
-        e.midiData[0] = static_cast<char>(r.status);
-        e.midiData[1] = static_cast<char>(r.d1);
-        e.midiData[2] = static_cast<char>(r.d2);
-        return e;
+    static TimedMidiEvent make(const Raw& r, std::int32_t delta) {
+        return TimedMidiEvent{{r.status, r.d1, r.d2, 0}, delta};
     }
 
     std::multimap<std::int64_t, Raw> timed_;

@@ -177,7 +177,7 @@ TEST_F(FactoryPatterns, TheFirstSongPartPlaysEveryInstrument) {
 
 TEST(FactoryPatternsInThePlugin, ANewPlugInHoldsThemInSlotOrder) {
     test::DirectPlugin direct;
-    const PatternBank& live = direct.plugin->sequencer().patterns();
+    const PatternBank& live = direct.plugin->processor().sequencer().patterns();
     EXPECT_EQ(live[0].name(), "120 Night Drive");
     EXPECT_EQ(live[43].name(), "120 Tom Cascade");
     EXPECT_EQ(live[44].name(), "No name");

@@ -36,15 +36,14 @@ protected:
         host_ = std::move(loaded.host);
         plugin_ = createdPlugin;
         host_->start();
-        editing_ = std::make_unique<PatternEditing>(*plugin_);
+        editing_ = std::make_unique<PatternEditing>(plugin_->controller());
         // Both patterns: a bass drum on every step and nothing else.
         for (int p : {kPlayed, kRandomized}) {
-            Pattern& pattern = plugin_->sequencer().patterns()[p];
-            pattern.clearSteps();
-            pattern.setLength(16);
+            Pattern pattern;
             for (int step = 0; step < 16; ++step) {
                 pattern.setStep(0, step, kStepNote);
             }
+            ASSERT_TRUE(plugin_->controller().replacePattern(p, pattern));
         }
         host_->transport().setTempo(120.0);
     }
@@ -55,7 +54,7 @@ protected:
 
     // Starts the host transport on pattern p and renders one second of the master output.
     float playAndMeasure(int p) {
-        plugin_->sequencer().setRange(p, p);
+        plugin_->controller().setRange(p, p);
         host_->transport().setPlaying(true);
         const host::ChannelBuffers out = host_->render(kOneSecond, 256);
         float peak = 0.0f;
@@ -102,7 +101,7 @@ TEST_F(RandomizerPlayback, RandomizedPatternFollowsTheHostsThresholds) {
     ASSERT_TRUE(editing_->nextPattern({}));
     bool anyKick = false;
     for (int step = 0; step < 16; ++step) {
-        anyKick = anyKick || plugin_->sequencer().patterns()[kRandomized].step(0, step).note;
+        anyKick = anyKick || plugin_->controller().patterns()[kRandomized].step(0, step).note;
     }
     ASSERT_TRUE(anyKick) << "seed " << editing_->randomizer().currentSeed();
 
@@ -122,7 +121,7 @@ TEST_F(RandomizerPlayback, RandomizedPatternSoundsWithThresholdOne) {
         ASSERT_TRUE(editing_->nextPattern({}));
         for (int step = 0; step < 8; ++step) {
             kickEarly =
-                kickEarly || plugin_->sequencer().patterns()[kRandomized].step(0, step).note;
+                kickEarly || plugin_->controller().patterns()[kRandomized].step(0, step).note;
         }
     }
     ASSERT_TRUE(kickEarly);

@@ -14,6 +14,7 @@
 namespace vorpalix {
 namespace {
 
+using test::DirectEditingHost;
 using test::Hit;
 using test::IdleSequencerHost;
 using test::RecordingSink;
@@ -118,21 +119,23 @@ protected:
             sequencer.setRandomizerThreshold(i, 0.5f);
         }
         // Pattern 5: some existing steps and its own attributes.
-        Pattern& p = sequencer.patterns()[5];
+        Pattern& p = editingHost.bank[5];
         p.setName("Keep me");
         p.setLength(12);
         p.setStepsPerBeat(3);
         storeRowCodes(p, 0, "5001000150010000");
         storeRowCodes(p, kSD, "0000500000005020");
         storeRowCodes(p, kTA, "5000000050000000");
+        editingHost.sync();
     }
 
-    Pattern& pattern(int i) { return sequencer.patterns()[i]; }
+    Pattern& pattern(int i) { return editingHost.bank[i]; }
 
     IdleSequencerHost host;
     RecordingSink sink;
     PatternSequencer sequencer{host, sink};
-    PatternRandomizer randomizer{sequencer};
+    DirectEditingHost editingHost{sequencer};
+    PatternRandomizer randomizer{editingHost};
 };
 
 TEST_F(RandomizerTest, NewPatternMatchesIndependentComputation) {
@@ -330,7 +333,7 @@ TEST_F(RandomizerTest, IndependentComputationHoldsForTemplatesAndDisabledRows) {
 
 TEST_F(RandomizerTest, LeavingWithThresholdOneKeepsEveryStep) {
     for (int i = 0; i < 11; ++i) {
-        sequencer.parameterChanged(75 + i, 1.0f);
+        sequencer.setRandomizerThreshold(i, 1.0f);
     }
     randomizer.setRandomizerMode(true, 5);
     randomizer.randomizeNew();
@@ -345,7 +348,7 @@ TEST_F(RandomizerTest, LeavingWithThresholdOneKeepsEveryStep) {
 
 TEST_F(RandomizerTest, LeavingWithThresholdZeroClearsEveryRandomizedHitButKeepsTA) {
     for (int i = 0; i < 11; ++i) {
-        sequencer.parameterChanged(75 + i, 0.0f);
+        sequencer.setRandomizerThreshold(i, 0.0f);
     }
     randomizer.setRowEnable(kSD, false, false);
     const std::string snare = rowCodes(pattern(5), kSD);
@@ -363,8 +366,8 @@ TEST_F(RandomizerTest, LeavingWithThresholdZeroClearsEveryRandomizedHitButKeepsT
 }
 
 TEST_F(RandomizerTest, LeavingKeepsExactlyTheStepsBelowTheirThreshold) {
-    sequencer.parameterChanged(75, 0.3f);
-    sequencer.parameterChanged(76, 0.8f);
+    sequencer.setRandomizerThreshold(0, 0.3f);
+    sequencer.setRandomizerThreshold(1, 0.8f);
     randomizer.setRandomizerMode(true, 5);
     randomizer.randomizeNew();
     const Pattern generated = pattern(5);
@@ -401,7 +404,7 @@ TEST_F(RandomizerTest, AStepWhoseValueEqualsTheThresholdIsNeitherHeardNorKept) {
     }
     ASSERT_LT(step, 12);
     const float value = sequencer.randomValue(0, step);
-    sequencer.parameterChanged(75, value);
+    sequencer.setRandomizerThreshold(0, value);
 
     sequencer.setChainFlag(false);
     sequencer.startNote(5);
@@ -433,7 +436,7 @@ TEST_F(RandomizerTest, UndoAfterThreeGenerationsRestoresTheStepsFromBeforeTheMod
     }
     // With no random values left, leaving at threshold 0 keeps the restored steps.
     for (int i = 0; i < 11; ++i) {
-        sequencer.parameterChanged(75 + i, 0.0f);
+        sequencer.setRandomizerThreshold(i, 0.0f);
     }
     randomizer.setRandomizerMode(false, 5);
     expectSameSteps(pattern(5), before);
@@ -450,7 +453,7 @@ TEST_F(RandomizerTest, EnteringAgainKeepsTheFirstBackup) {
 
 TEST_F(RandomizerTest, LeavingAfterTheEditedPatternMovedCommitsTheRandomizedPattern) {
     for (int i = 0; i < 11; ++i) {
-        sequencer.parameterChanged(75 + i, 0.0f);
+        sequencer.setRandomizerThreshold(i, 0.0f);
     }
     storeRowCodes(pattern(7), 0, "5555555555555555");
     const Pattern other = pattern(7);
@@ -477,6 +480,7 @@ TEST_F(RandomizerTest, OperationsOutsideTheModeChangeNothing) {
 
 TEST_F(RandomizerTest, PlaybackGateSilencesOtherPatternsAndFiltersTheRandomizedOne) {
     storeRowCodes(pattern(2), 0, "1111111111111111");
+    editingHost.sync();
     sequencer.setChainFlag(false);
     sequencer.startNote(2);
     sequencer.triggerNote(false);
@@ -491,7 +495,7 @@ TEST_F(RandomizerTest, PlaybackGateSilencesOtherPatternsAndFiltersTheRandomizedO
     EXPECT_TRUE(sink.hits.empty());
 
     // The randomized pattern: a hit sounds only while its value lies below the threshold.
-    sequencer.parameterChanged(75, 0.5f);
+    sequencer.setRandomizerThreshold(0, 0.5f);
     randomizer.randomizeNew();
     sequencer.startNote(5);
     int expectedHits = 0;

@@ -49,7 +49,7 @@ struct Scenario {
 
 std::vector<Hit> play(const Scenario& s, int blockSize) {
     SequencerRig rig;
-    songPatterns(rig.seq.patterns());
+    songPatterns(rig.patterns);
     rig.host.controls.mode = s.mode;
     rig.host.controls.sync = s.sync;
     rig.seq.setChainFlag(s.mode == 0);

@@ -33,14 +33,14 @@ std::vector<std::int64_t> onsets(const std::vector<float>& c) {
 struct PanelDriven {
     PanelDriven() {
         DrumPlugin& p = *direct.plugin;
-        p.setSequencerSync(0);
+        p.controller().setSequencerSync(0);
         p.setParameter(48, 90.0f / 273.0f); // 120 BPM
         p.setParameter(51, 0.4f);           // some shuffle: 0.32 of a step
-        Pattern& pattern = p.sequencer().patterns()[0];
-        pattern.clearSteps();
+        Pattern pattern;
         for (int k = 0; k < 16; ++k) {
             pattern.setStep(kRotation[static_cast<std::size_t>(k % 4)], k, 1);
         }
+        p.controller().replacePattern(0, pattern);
     }
     // Renders and appends to the kept output.
     void render(int frames) {
@@ -63,16 +63,16 @@ struct PanelDriven {
 TEST(SequencerInThePlugin, ContinueAfterStopContPlaysOnAsIfThePauseWasCutOut) {
     const int stopAt = 7168, pause = 30208, total = 4 * 44100;
     PanelDriven reference;
-    reference.direct.plugin->requestTransport(1);
+    reference.direct.plugin->controller().requestTransport(1);
     reference.render(total);
 
     PanelDriven paused;
-    paused.direct.plugin->requestTransport(1);
+    paused.direct.plugin->controller().requestTransport(1);
     paused.render(stopAt);
-    paused.direct.plugin->requestTransport(2);
+    paused.direct.plugin->controller().requestTransport(2);
     paused.render(pause);
-    EXPECT_FALSE(paused.direct.plugin->sequencer().isChainRunning());
-    paused.direct.plugin->requestTransport(2);
+    EXPECT_FALSE(paused.direct.plugin->processor().sequencer().isChainRunning());
+    paused.direct.plugin->controller().requestTransport(2);
     paused.render(total - stopAt);
 
     for (int instrument : kRotation) {
@@ -86,15 +86,15 @@ TEST(SequencerInThePlugin, ContinueAfterStopContPlaysOnAsIfThePauseWasCutOut) {
 
 TEST(SequencerInThePlugin, PlayIsConsumedButIgnoredWhileTheSequencerIsOff) {
     PanelDriven off;
-    off.direct.plugin->setSequencerState(false);
-    off.direct.plugin->requestTransport(1);
+    off.direct.plugin->controller().setSequencerState(false);
+    off.direct.plugin->controller().requestTransport(1);
     off.render(2048);
-    off.direct.plugin->setSequencerState(true);
+    off.direct.plugin->controller().setSequencerState(true);
     off.render(30000); // the Play request is gone: nothing starts
     for (int instrument : kRotation) {
         EXPECT_TRUE(off.hitsOf(instrument).empty());
     }
-    EXPECT_EQ(off.direct.plugin->sequencer().runState(), kRunNever);
+    EXPECT_EQ(off.direct.plugin->processor().sequencer().runState(), kRunNever);
 }
 
 } // namespace

@@ -14,7 +14,7 @@ constexpr int kPlay = 1;
 
 // Pattern 0 with a bass drum on every step; the chain starts with Play on the internal clock.
 void everyStepPattern(SequencerRig& rig, int pattern = 0) {
-    setRow(rig.seq.patterns()[pattern], kBD, "oooooooooooooooo");
+    setRow(rig.patterns[pattern], kBD, "oooooooooooooooo");
 }
 
 TEST(SequencerTiming, StepsAt120BpmFallOnTheTruncatedSixteenthTimes) {
@@ -57,7 +57,7 @@ TEST(SequencerTiming, FullShuffleDelaysEveryOffBeatByEightTenthsOfAStep) {
 
 TEST(SequencerTiming, FlamHitFollowsItsStepByTheFlamFraction) {
     SequencerRig rig;
-    Pattern& p = rig.seq.patterns()[0];
+    Pattern& p = rig.patterns[0];
     setRow(p, kSD, "x...X.......x...");
     setRow(p, kBD, "o.......o.......");
     rig.host.flamFraction = 0.252; // the Flam knob at 0.5: 0.5 * 0.262 + 0.121
@@ -83,7 +83,7 @@ TEST(SequencerTiming, FlamHitFollowsItsStepByTheFlamFraction) {
 
 TEST(SequencerTiming, TripletPatternsStepEveryThirdOfABeat) {
     SequencerRig rig;
-    Pattern& p = rig.seq.patterns()[0];
+    Pattern& p = rig.patterns[0];
     p.setLength(12);
     p.setStepsPerBeat(3);
     setRow(p, kCH, "oooooooooooo");
@@ -99,10 +99,10 @@ TEST(SequencerTiming, TripletPatternsStepEveryThirdOfABeat) {
 TEST(SequencerTiming, ChainMovingToAnotherTimeBaseStepsOnTheNewGridAtOnce) {
     // Pattern 0: eight sixteenths (two beats); pattern 1: six triplet eighths (two beats).
     SequencerRig rig;
-    Pattern& a = rig.seq.patterns()[0];
+    Pattern& a = rig.patterns[0];
     a.setLength(8);
     setRow(a, kBD, "oooooooo");
-    Pattern& b = rig.seq.patterns()[1];
+    Pattern& b = rig.patterns[1];
     b.setLength(6);
     b.setStepsPerBeat(3);
     setRow(b, kSD, "oooooo");
@@ -137,6 +137,19 @@ TEST(SequencerTiming, HostStartingAtBeatFourPlaysStepZeroAtOnceThenFollowsItsPos
     }
 }
 
+TEST(SequencerTiming, FlamOnStepZeroWaitsThroughAHostCountIn) {
+    SequencerRig rig;
+    setRow(rig.patterns[0], kSD, "x...............");
+    rig.host.flamFraction = 0.252;
+    rig.host.controls.sync = 1;
+    rig.startHost(-2.0); // two beats of count-in before the song starts
+    rig.run(3 * 44100 / 2, 256);
+    // Step 0 at the song's start (frame of beat 2 after the start), its flam 0.063 beats later;
+    // nothing during the count-in.
+    EXPECT_EQ(rig.framesOf(kSD, 'p'), (std::vector<std::int64_t>{frameAtBeat(2.0)}));
+    EXPECT_EQ(rig.framesOf(kSD, 'a'), (std::vector<std::int64_t>{frameAtBeat(2.063)}));
+}
+
 TEST(SequencerTiming, HostPositionJumpCannotFireTwoStepsWithinFiveThousandthsOfABeat) {
     SequencerRig rig;
     everyStepPattern(rig);
@@ -158,8 +171,8 @@ TEST(SequencerTiming, HostPositionJumpCannotFireTwoStepsWithinFiveThousandthsOfA
 TEST(SequencerTiming, LengthThreePatternsLoopThroughTheRange) {
     SequencerRig rig;
     for (int p = 5; p <= 7; ++p) {
-        rig.seq.patterns()[p].setLength(3);
-        setRow(rig.seq.patterns()[p], kBD, "ooo");
+        rig.patterns[p].setLength(3);
+        setRow(rig.patterns[p], kBD, "ooo");
     }
     rig.seq.setRange(5, 7);
     rig.host.command = kPlay;
@@ -175,7 +188,7 @@ TEST(SequencerTiming, LengthThreePatternsLoopThroughTheRange) {
 
 TEST(SequencerTiming, AccentAndTotalAccentFlagsReachTheTriggers) {
     SequencerRig rig;
-    Pattern& p = rig.seq.patterns()[0];
+    Pattern& p = rig.patterns[0];
     setRow(p, kBD, "Oo.O");
     setRow(p, 11, "o..o");                  // TA on steps 0 and 3
     p.setStep(11, 1, codeOfCharacter('x')); // flam in TA: not a total accent
@@ -189,7 +202,7 @@ TEST(SequencerTiming, AccentAndTotalAccentFlagsReachTheTriggers) {
 
 TEST(SequencerTiming, PatternAttributeStoreAppliesEachPatternsAmountsAtItsEvents) {
     SequencerRig rig;
-    Pattern& p = rig.seq.patterns()[0];
+    Pattern& p = rig.patterns[0];
     everyStepPattern(rig);
     p.setShuffle(1.0f);
     p.setTotalAccent(0.75f);
@@ -206,7 +219,7 @@ TEST(SequencerTiming, PatternAttributeStoreAppliesEachPatternsAmountsAtItsEvents
     // With the store off the pattern's amounts are left alone.
     SequencerRig off;
     everyStepPattern(off);
-    off.seq.patterns()[0].setShuffle(1.0f);
+    off.patterns[0].setShuffle(1.0f);
     off.host.command = kPlay;
     off.run(44100, 512);
     EXPECT_EQ(off.host.shuffleSets, 0);
@@ -216,8 +229,11 @@ TEST(SequencerTiming, PatternAttributeStoreAppliesEachPatternsAmountsAtItsEvents
 TEST(SequencerTiming, RandomizerGateSilencesEveryOtherPatternAndGatesInstruments) {
     SequencerRig rig;
     everyStepPattern(rig, 0);
-    setRow(rig.seq.patterns()[0], kSD, "oooooooooooooooo");
-    rig.seq.setRandomizerGate(true, 4);
+    setRow(rig.patterns[0], kSD, "oooooooooooooooo");
+    RandomizerGate other;
+    other.on = true;
+    other.pattern = 4;
+    rig.seq.setRandomizerGate(other);
     rig.host.command = kPlay;
     rig.run(44100, 512);
     EXPECT_TRUE(rig.sink.hits.empty());
@@ -226,14 +242,17 @@ TEST(SequencerTiming, RandomizerGateSilencesEveryOtherPatternAndGatesInstruments
     // threshold.
     SequencerRig gated;
     everyStepPattern(gated, 0);
-    setRow(gated.seq.patterns()[0], kSD, "oooooooooooooooo");
-    gated.seq.setRandomizerGate(true, 0);
+    setRow(gated.patterns[0], kSD, "oooooooooooooooo");
+    RandomizerGate gate;
+    gate.on = true;
+    gate.pattern = 0;
     gated.seq.setRandomizerThreshold(kBD, 0.5f);
     gated.seq.setRandomizerThreshold(kSD, 0.5f);
     for (int k = 0; k < 16; ++k) {
-        gated.seq.setRandomValue(kBD, k, k % 2 == 0 ? 0.25f : 0.75f);
-        gated.seq.setRandomValue(kSD, k, 0.5f); // not below: silent
+        gate.setValue(kBD, k, k % 2 == 0 ? 0.25f : 0.75f);
+        gate.setValue(kSD, k, 0.5f); // not below: silent
     }
+    gated.seq.setRandomizerGate(gate);
     gated.host.command = kPlay;
     gated.run(44100, 512);
     EXPECT_TRUE(gated.framesOf(kSD).empty());

@@ -67,10 +67,11 @@ std::vector<double> playBassDrumRow(std::string_view bd, std::string_view ta, fl
     host.attributeStore = store;
     EngineSink sink(*engine);
     PatternSequencer seq(host, sink);
-    Pattern& p = seq.patterns()[0];
+    Pattern p;
     setRow(p, 0, bd);
     setRow(p, 11, ta);
     p.setTotalAccent(total);
+    seq.replacePattern(0, p);
     OutputFrame frame;
     for (int block = 0; block < 24; ++block) {
         seq.beginBlock();

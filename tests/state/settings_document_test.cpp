@@ -1,40 +1,90 @@
-// The settings document's state elements, read and written on a plug-in object in-process.
+// The settings document's state elements, read and written on a state model of their own,
+// without a plug-in; and the embedded defaults as a plug-in applies them.
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "plugin/DrumPlugin.h"
-#include "plugin/OutputConfig.h"
 #include "presets/PresetBank.h"
 #include "presets/PresetTestSupport.h"
+#include "sequencer/EditingTestSupport.h"
 #include "sequencer/PatternEditing.h"
-#include "sequencer/PatternSequencer.h"
+#include "state/ControllerMap.h"
+#include "state/ParameterTable.h"
 #include "state/SettingsDocument.h"
+#include "state/StateModel.h"
 #include "state/XmlDocument.h"
 
 namespace vorpalix::test {
 namespace {
 
+// Every part of a state model, with the parameter values in a plain array and the table from
+// the embedded settings document.
+struct ModelParts : ParameterValues, PresetHost {
+    ModelParts() {
+        const XmlDocument settings = XmlDocument::parseResource("settings");
+        for (const xmlNode* c : elementChildren(settings.root())) {
+            table.loadParameterTable(c);
+        }
+        for (int i = 0; i < kNumInstruments; ++i) {
+            slots[static_cast<std::size_t>(i)] = i;
+        }
+        sequencer.attributeStore = false; // as the embedded settings leave it
+    }
+    float value(int index) const override { return values[static_cast<std::size_t>(index)]; }
+    void setValue(int index, float v) override { values[static_cast<std::size_t>(index)] = v; }
+    float knobValue(int index) const override { return value(index); }
+    std::uint64_t takeKnobChanges() override { return 0; }
+    void setKnobValue(int index, float v) override { setValue(index, v); }
+    float defaultValue(int index) const override { return table.info(index).defaultValue; }
+
+    StateModel model(PatternEditing* editing = nullptr) {
+        return StateModel{table,    *this,   sequencer,   slots,  config,
+                          patterns, presets, controllers, editing};
+    }
+
+    ParameterTable table;
+    std::array<float, kNumHostParameters> values{};
+    SequencerSettings sequencer;
+    std::array<int, kNumInstruments> slots{};
+    OutputConfig config;
+    PatternBank patterns;
+    PresetBank presets{*this};
+    ControllerMap controllers;
+};
+
+// An edit state whose playback is a real sequencer, as the editing tests use it.
+struct EditingParts {
+    IdleSequencerHost host;
+    RecordingSink sink;
+    PatternSequencer sequencer{host, sink};
+    DirectEditingHost editingHost{sequencer};
+    PatternEditing editing{editingHost};
+};
+
 class SettingsDocumentTest : public ::testing::Test {
 protected:
-    // Reads `<PluginState>children</PluginState>`.
-    void readState(const std::string& children, PatternEditing* editing = nullptr) {
+    // Reads `<PluginState>children</PluginState>`; true when it read a range.
+    bool readState(const std::string& children, PatternEditing* editing = nullptr) {
         const XmlDocument document =
             XmlDocument::parseMemory("<PluginState>" + children + "</PluginState>");
-        ASSERT_TRUE(document);
-        readPluginState(*plugin, document.root(), editing);
+        EXPECT_TRUE(document);
+        StateModel model = parts.model(editing);
+        readPluginState(model, document.root());
+        return model.rangeRead;
     }
     void readUser(const std::string& children) {
         const XmlDocument document =
             XmlDocument::parseMemory("<UserSettings>" + children + "</UserSettings>");
         ASSERT_TRUE(document);
-        readUserSettings(*plugin, config, document.root());
+        StateModel model = parts.model();
+        readUserSettings(model, document.root());
     }
     // The written PluginState as a document.
-    XmlDocument writtenState(const PatternEditing* editing = nullptr) {
+    XmlDocument writtenState(PatternEditing* editing = nullptr) {
         XmlDocument document = XmlDocument::create("Holder");
-        xmlAddChild(document.root(), writePluginState(*plugin, editing));
+        xmlAddChild(document.root(), writePluginState(parts.model(editing)));
         return document;
     }
     static const xmlNode* child(const xmlNode* parent, std::string_view name) {
@@ -46,46 +96,46 @@ protected:
         return nullptr;
     }
 
-    std::unique_ptr<DrumPlugin> plugin = makePlugin();
-    OutputConfig config;
+    ModelParts parts;
+    const SequencerControls& controls() const { return parts.sequencer.controls; }
 };
 
-TEST_F(SettingsDocumentTest, EmbeddedDefaultsAreInForce) {
-    EXPECT_TRUE(plugin->sequencerState());
-    EXPECT_EQ(plugin->sequencerSync(), kSyncExternal);
-    EXPECT_EQ(plugin->sequencerMode(), kModeChain);
-    EXPECT_TRUE(plugin->sequencer().chainFlag());
-    EXPECT_FALSE(plugin->patternAttributeStore());
-    EXPECT_EQ(plugin->freeModeThreshold(), 100);
+TEST(SettingsDocumentDefaults, EmbeddedDefaultsAreInForce) {
+    std::unique_ptr<DrumPlugin> plugin = makePlugin();
+    const SequencerSettings& settings = plugin->controller().sequencerSettings();
+    EXPECT_TRUE(settings.controls.state);
+    EXPECT_EQ(settings.controls.sync, kSyncExternal);
+    EXPECT_EQ(settings.controls.mode, kModeChain);
+    EXPECT_FALSE(settings.attributeStore);
+    EXPECT_FALSE(plugin->processor().connection().attributeStore());
+    EXPECT_EQ(settings.freeModeThreshold, 100);
     for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(plugin->outputNumber(i), i);
+        EXPECT_EQ(plugin->controller().outputNumber(i), i);
     }
-    EXPECT_EQ(plugin->outputConfig().outputCount(), 24);
+    EXPECT_EQ(plugin->controller().outputConfig().outputCount(), 24);
 }
 
 TEST_F(SettingsDocumentTest, InternalSequencerAndItsOlderSpellings) {
     readState("<InternalSequencer state=\"off\" sync=\"internal\" mode=\"free\"/>");
-    EXPECT_FALSE(plugin->sequencerState());
-    EXPECT_EQ(plugin->sequencerSync(), kSyncInternal);
-    EXPECT_EQ(plugin->sequencerMode(), kModeFree);
-    EXPECT_FALSE(plugin->sequencer().chainFlag());
+    EXPECT_FALSE(controls().state);
+    EXPECT_EQ(controls().sync, kSyncInternal);
+    EXPECT_EQ(controls().mode, kModeFree);
 
     readState("<InternalClock state=\"off\"/><MidiInput state=\"off\"/>");
-    EXPECT_EQ(plugin->sequencerSync(), kSyncExternal);
-    EXPECT_EQ(plugin->sequencerMode(), kModeChain);
-    EXPECT_TRUE(plugin->sequencer().chainFlag());
+    EXPECT_EQ(controls().sync, kSyncExternal);
+    EXPECT_EQ(controls().mode, kModeChain);
 
     readState("<InternalClock state=\"on\"/><MidiInput state=\"on\"/>");
-    EXPECT_EQ(plugin->sequencerSync(), kSyncInternal);
-    EXPECT_EQ(plugin->sequencerMode(), kModeNormal);
+    EXPECT_EQ(controls().sync, kSyncInternal);
+    EXPECT_EQ(controls().mode, kModeNormal);
 
     // Values spelt otherwise are ignored one by one.
     readState("<InternalSequencer state=\"On\" sync=\"host\" mode=\"chain\"/>"
               "<InternalClock state=\"yes\"/><PatternAttributeStore state=\"1\"/>");
-    EXPECT_FALSE(plugin->sequencerState());
-    EXPECT_EQ(plugin->sequencerSync(), kSyncInternal);
-    EXPECT_EQ(plugin->sequencerMode(), kModeChain);
-    EXPECT_FALSE(plugin->patternAttributeStore());
+    EXPECT_FALSE(controls().state);
+    EXPECT_EQ(controls().sync, kSyncInternal);
+    EXPECT_EQ(controls().mode, kModeChain);
+    EXPECT_FALSE(parts.sequencer.attributeStore);
 }
 
 TEST_F(SettingsDocumentTest, SequencerSwitchedOffIsWrittenBackOff) {
@@ -101,31 +151,32 @@ TEST_F(SettingsDocumentTest, SequencerSwitchedOffIsWrittenBackOff) {
 }
 
 TEST_F(SettingsDocumentTest, PatternRangeStaysWithinOneGroup) {
-    readState("<PatternRange from=\"13\" to=\"20\"/>");
-    EXPECT_EQ(plugin->sequencer().rangeFrom(), 13);
-    EXPECT_EQ(plugin->sequencer().rangeTo(), 20);
-    EXPECT_EQ(plugin->sequencer().nextPattern(), 13);
+    EXPECT_TRUE(readState("<PatternRange from=\"13\" to=\"20\"/>"));
+    EXPECT_EQ(parts.sequencer.rangeFrom, 13);
+    EXPECT_EQ(parts.sequencer.rangeTo, 20);
 
     readState("<PatternRange from=\"13\" to=\"30\"/>");
-    EXPECT_EQ(plugin->sequencer().rangeFrom(), 13);
-    EXPECT_EQ(plugin->sequencer().rangeTo(), 13);
+    EXPECT_EQ(parts.sequencer.rangeFrom, 13);
+    EXPECT_EQ(parts.sequencer.rangeTo, 13);
 
-    readState("<PatternRange from=\"40\" to=\"96\"/><PatternRange from=\"-1\" to=\"5\"/>");
-    EXPECT_EQ(plugin->sequencer().rangeFrom(), 13) << "out-of-range ends change nothing";
+    EXPECT_FALSE(
+        readState("<PatternRange from=\"40\" to=\"96\"/><PatternRange from=\"-1\" to=\"5\"/>"))
+        << "a range with an end outside the bank is not read";
+    EXPECT_EQ(parts.sequencer.rangeFrom, 13) << "out-of-range ends change nothing";
 
     readState("<PatternRange to=\"7\"/>"); // from defaults to 0
-    EXPECT_EQ(plugin->sequencer().rangeFrom(), 0);
-    EXPECT_EQ(plugin->sequencer().rangeTo(), 7);
+    EXPECT_EQ(parts.sequencer.rangeFrom, 0);
+    EXPECT_EQ(parts.sequencer.rangeTo, 7);
 }
 
 TEST_F(SettingsDocumentTest, OutputsAreClampedToTheElevenSlots) {
     readState("<Outputs><OH out=\"0\"/><CR out=\"40\"/><BD out=\"5\"/>"
               "<RD out=\"-2147483648\"/><SD out=\"x\"/><XX out=\"3\"/><bd out=\"9\"/></Outputs>");
-    EXPECT_EQ(plugin->outputNumber(8), 0);
-    EXPECT_EQ(plugin->outputNumber(9), 10);
-    EXPECT_EQ(plugin->outputNumber(0), 4);
-    EXPECT_EQ(plugin->outputNumber(10), 0);
-    EXPECT_EQ(plugin->outputNumber(1), 1) << "an unreadable number is skipped";
+    EXPECT_EQ(parts.slots[8], 0);
+    EXPECT_EQ(parts.slots[9], 10);
+    EXPECT_EQ(parts.slots[0], 4);
+    EXPECT_EQ(parts.slots[10], 0);
+    EXPECT_EQ(parts.slots[1], 1) << "an unreadable number is skipped";
 
     const XmlDocument document = writtenState();
     const xmlNode* outputs = child(child(document.root(), "PluginState"), "Outputs");
@@ -134,12 +185,13 @@ TEST_F(SettingsDocumentTest, OutputsAreClampedToTheElevenSlots) {
 }
 
 TEST_F(SettingsDocumentTest, EditorStateGoesThroughTheEditingOperations) {
-    PatternEditing editing(*plugin);
+    EditingParts edit;
+    PatternEditing& editing = edit.editing;
     readState("<SelectedInstrumentForPreset index=\"9\"/><SelectedInstrument index=\"11\"/>"
               "<EditedPattern index=\"42\"/><TapMode state=\"on\"/><FlamMode state=\"on\"/>"
               "<LastStepMode state=\"on\"/><AutoFollow state=\"on\"/>",
               &editing);
-    EXPECT_EQ(plugin->presets().shownInstrument(), 9);
+    EXPECT_EQ(parts.presets.shownInstrument(), 9);
     EXPECT_EQ(editing.state().editedRow, 11);
     EXPECT_EQ(editing.state().editedPattern, 42);
     EXPECT_TRUE(editing.state().tapMode);
@@ -156,19 +208,20 @@ TEST_F(SettingsDocumentTest, EditorStateGoesThroughTheEditingOperations) {
     EXPECT_FALSE(editing.state().lastStepMode);
     EXPECT_EQ(editing.state().editedRow, 11);
     EXPECT_EQ(editing.state().editedPattern, 42);
-    EXPECT_EQ(plugin->presets().shownInstrument(), 9);
+    EXPECT_EQ(parts.presets.shownInstrument(), 9);
 }
 
 TEST_F(SettingsDocumentTest, WriteModeOnMakesTheCurrentPatternTheEditedOne) {
-    PatternEditing editing(*plugin);
+    EditingParts edit;
+    PatternEditing& editing = edit.editing;
     readState("<EditedPattern index=\"42\"/><WriteMode state=\"on\"/>", &editing);
     EXPECT_TRUE(editing.state().writeMode);
-    EXPECT_EQ(editing.state().editedPattern, plugin->sequencer().currentPattern());
+    EXPECT_EQ(editing.state().editedPattern, edit.sequencer.currentPattern());
 }
 
 TEST_F(SettingsDocumentTest, EditorStateIsSkippedWithoutAnEditState) {
     readState("<SelectedInstrumentForPreset index=\"4\"/><WriteMode state=\"on\"/>");
-    EXPECT_EQ(plugin->presets().shownInstrument(), 4);
+    EXPECT_EQ(parts.presets.shownInstrument(), 4);
     const XmlDocument document = writtenState();
     std::vector<std::string> names;
     for (const xmlNode* c : elementChildren(child(document.root(), "PluginState"))) {
@@ -180,7 +233,8 @@ TEST_F(SettingsDocumentTest, EditorStateIsSkippedWithoutAnEditState) {
 }
 
 TEST_F(SettingsDocumentTest, WrittenEditorStateListsWriteModeAfterTheEditedPattern) {
-    PatternEditing editing(*plugin);
+    EditingParts edit;
+    PatternEditing& editing = edit.editing;
     editing.setEditedRow(3);
     editing.setEditedPattern(17);
     editing.setAutoFollow(true);
@@ -199,10 +253,12 @@ TEST_F(SettingsDocumentTest, WrittenEditorStateListsWriteModeAfterTheEditedPatte
     EXPECT_EQ(attribute(child(state, "AutoFollow"), "state"), "on");
     EXPECT_EQ(attribute(child(state, "WriteMode"), "state"), "off");
 
-    // Read back into another plug-in's edit state.
-    auto other = makePlugin();
-    PatternEditing otherEditing(*other);
-    readPluginState(*other, state, &otherEditing);
+    // Read back into another edit state.
+    ModelParts other;
+    EditingParts otherEdit;
+    PatternEditing& otherEditing = otherEdit.editing;
+    StateModel otherModel = other.model(&otherEditing);
+    readPluginState(otherModel, state);
     EXPECT_EQ(otherEditing.state().editedRow, 3);
     EXPECT_EQ(otherEditing.state().editedPattern, 17);
     EXPECT_TRUE(otherEditing.state().autoFollow);
@@ -211,41 +267,42 @@ TEST_F(SettingsDocumentTest, WrittenEditorStateListsWriteModeAfterTheEditedPatte
 TEST_F(SettingsDocumentTest, OtherElementsAreNotAPluginState) {
     const XmlDocument document =
         XmlDocument::parseMemory("<UserSettings><InternalSequencer state=\"off\"/></UserSettings>");
-    readPluginState(*plugin, document.root(), nullptr);
-    readPluginState(*plugin, nullptr, nullptr);
-    EXPECT_TRUE(plugin->sequencerState());
+    StateModel model = parts.model();
+    readPluginState(model, document.root());
+    readPluginState(model, nullptr);
+    EXPECT_TRUE(controls().state);
 }
 
 TEST_F(SettingsDocumentTest, FreeModeThresholdIsClampedAndUnreadableGivesTheDefault) {
     readUser("<FreeModeVelocityThreshold level=\"300\"/>");
-    EXPECT_EQ(plugin->freeModeThreshold(), 127);
+    EXPECT_EQ(parts.sequencer.freeModeThreshold, 127);
     readUser("<FreeModeVelocityThreshold level=\"-5\"/>");
-    EXPECT_EQ(plugin->freeModeThreshold(), 0);
+    EXPECT_EQ(parts.sequencer.freeModeThreshold, 0);
     readUser("<FreeModeVelocityThreshold level=\"64\"/>");
-    EXPECT_EQ(plugin->freeModeThreshold(), 64);
+    EXPECT_EQ(parts.sequencer.freeModeThreshold, 64);
     readUser("<FreeModeVelocityThreshold level=\"loud\"/>");
-    EXPECT_EQ(plugin->freeModeThreshold(), 100);
+    EXPECT_EQ(parts.sequencer.freeModeThreshold, 100);
     readUser("<FreeModeVelocityThreshold/>");
-    EXPECT_EQ(plugin->freeModeThreshold(), 100) << "no level attribute changes nothing";
+    EXPECT_EQ(parts.sequencer.freeModeThreshold, 100) << "no level attribute changes nothing";
 }
 
 TEST_F(SettingsDocumentTest, OutputConfigurationReadsEachSpellingItKnows) {
     readUser("<OutputConfig><MasterOutput state=\"off\" type=\"mono\"/>"
              "<InstrumentsOutputs type=\"mono\"/></OutputConfig>");
-    EXPECT_FALSE(config.masterOn);
-    EXPECT_FALSE(config.masterStereo);
-    EXPECT_FALSE(config.instrumentsStereo);
-    EXPECT_EQ(config.outputCount(), 11);
+    EXPECT_FALSE(parts.config.masterOn);
+    EXPECT_FALSE(parts.config.masterStereo);
+    EXPECT_FALSE(parts.config.instrumentsStereo);
+    EXPECT_EQ(parts.config.outputCount(), 11);
 
     readUser("<OutputConfig><MasterOutput state=\"on\" type=\"quad\"/>"
              "<InstrumentsOutputs type=\"Stereo\"/></OutputConfig>");
-    EXPECT_TRUE(config.masterOn);
-    EXPECT_FALSE(config.masterStereo) << "an unknown type is ignored";
-    EXPECT_FALSE(config.instrumentsStereo);
-    EXPECT_EQ(config.outputCount(), 12);
+    EXPECT_TRUE(parts.config.masterOn);
+    EXPECT_FALSE(parts.config.masterStereo) << "an unknown type is ignored";
+    EXPECT_FALSE(parts.config.instrumentsStereo);
+    EXPECT_EQ(parts.config.outputCount(), 12);
 
     readUser("<SelectedInstrumentForPreset index=\"6\"/>");
-    EXPECT_EQ(plugin->presets().shownInstrument(), 6);
+    EXPECT_EQ(parts.presets.shownInstrument(), 6);
 }
 
 TEST(UserSettingsPath, JoinsOnceAndRefusesLongPaths) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The queue of MIDI events that drive the sequencer (notes and All Notes Off), in arrival order,
-// each with its delta in frames. processEvents fills it before a block; the block routine
-// handles each event at its frame. Events that a block did not reach stay queued for the next.
+// each with its delta in frames. The plug-in fills it from the host's events before a block; the
+// sequencer handles each event at its frame. Events that a block did not reach stay queued for
+// the next.
 //
 // The storage is allocated once, at construction, for kCapacity events; a host that sends more
 // before they are handled loses the surplus (counted in droppedCount), and nothing on the audio
@@ -14,7 +15,9 @@
 
 namespace vorpalix {
 
-struct QueuedMidiEvent {
+// One MIDI message with the frame it falls on, counted from the start of the block it arrived
+// with: the sequencer's own form of a host's MIDI event.
+struct TimedMidiEvent {
     std::uint8_t bytes[4];
     std::int32_t delta;
 };
@@ -35,7 +38,7 @@ public:
     std::int32_t smallestDelta();
 
     // Audio thread. The countdown that started at `elapsed` has run out: every delta is reduced
-    // by elapsed; the events whose delta is now 0 are handed to handle(const QueuedMidiEvent&)
+    // by elapsed; the events whose delta is now 0 are handed to handle(const TimedMidiEvent&)
     // in queue order; every event at or below 0 is removed. Returns the smallest remaining
     // delta, or -1 when the queue is empty.
     template <typename Handler> std::int32_t expire(std::int32_t elapsed, Handler&& handle);
@@ -53,7 +56,7 @@ public:
     void clear() { size_ = 0; }
 
 private:
-    std::unique_ptr<QueuedMidiEvent[]> events_;
+    std::unique_ptr<TimedMidiEvent[]> events_;
     std::size_t size_ = 0;
     std::size_t dropped_ = 0;
 };
@@ -64,9 +67,9 @@ std::int32_t MidiEventQueue::expire(std::int32_t elapsed, Handler&& handle) {
     // the queue, so the two passes see the same events.
     for (std::size_t i = 0; i < size_; ++i) {
         if (static_cast<std::int64_t>(events_[i].delta) - elapsed == 0) {
-            QueuedMidiEvent due = events_[i];
+            TimedMidiEvent due = events_[i];
             due.delta = 0;
-            handle(static_cast<const QueuedMidiEvent&>(due));
+            handle(static_cast<const TimedMidiEvent&>(due));
         }
     }
     std::size_t kept = 0;

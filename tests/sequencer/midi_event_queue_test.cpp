@@ -1,6 +1,6 @@
 // The fixed-capacity MIDI note queue: order, delta bookkeeping, floods.
 
-#include "plugin/MidiEventQueue.h"
+#include "sequencer/MidiEventQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 const std::uint8_t kNote[4] = {0x90, 60, 100, 0};
 
-std::uint8_t keyOf(const QueuedMidiEvent& e) {
+std::uint8_t keyOf(const TimedMidiEvent& e) {
     return e.bytes[1];
 }
 
@@ -38,7 +38,7 @@ TEST(MidiEventQueue, ExpiryHandlesDueEventsInQueueOrderAndKeepsTheRest) {
     push(q, 4, 25);
     ASSERT_EQ(q.smallestDelta(), 10);
     std::vector<int> handled;
-    const auto record = [&](const QueuedMidiEvent& e) { handled.push_back(keyOf(e)); };
+    const auto record = [&](const TimedMidiEvent& e) { handled.push_back(keyOf(e)); };
     EXPECT_EQ(q.expire(10, record), 15); // 25 - 10
     EXPECT_EQ(handled, (std::vector<int>{2, 3}));
     EXPECT_EQ(q.size(), 2u);
@@ -56,7 +56,7 @@ TEST(MidiEventQueue, EventsOverrunByAnExpiryAreRemovedUnhandled) {
     push(q, 1, 3);
     push(q, 2, 8);
     std::vector<int> handled;
-    EXPECT_EQ(q.expire(5, [&](const QueuedMidiEvent& e) { handled.push_back(keyOf(e)); }), 3);
+    EXPECT_EQ(q.expire(5, [&](const TimedMidiEvent& e) { handled.push_back(keyOf(e)); }), 3);
     EXPECT_TRUE(handled.empty());
     EXPECT_EQ(q.size(), 1u);
 }
@@ -74,7 +74,7 @@ TEST(MidiEventQueue, AFloodFillsTheQueueAndDropsTheRestWithoutHarm) {
     // The queued ones still come out in order, and space is free again afterwards.
     ASSERT_EQ(q.smallestDelta(), 0);
     int handled = 0;
-    const auto count = [&](const QueuedMidiEvent& e) {
+    const auto count = [&](const TimedMidiEvent& e) {
         EXPECT_EQ(e.delta, 0);
         ++handled;
     };
@@ -94,7 +94,7 @@ TEST(MidiEventQueue, ExtremeDeltasDoNotOverflow) {
     push(q, 2, 0);
     ASSERT_EQ(q.smallestDelta(), 0);
     int handled = 0;
-    EXPECT_EQ(q.expire(0, [&](const QueuedMidiEvent&) { ++handled; }), INT32_MAX);
+    EXPECT_EQ(q.expire(0, [&](const TimedMidiEvent&) { ++handled; }), INT32_MAX);
     EXPECT_EQ(handled, 1);
 }
 

@@ -1,15 +1,15 @@
-#include "plugin/MidiEventQueue.h"
+#include "sequencer/MidiEventQueue.h"
 
 namespace vorpalix {
 
-MidiEventQueue::MidiEventQueue() : events_(std::make_unique<QueuedMidiEvent[]>(kCapacity)) {}
+MidiEventQueue::MidiEventQueue() : events_(std::make_unique<TimedMidiEvent[]>(kCapacity)) {}
 
 bool MidiEventQueue::push(const std::uint8_t bytes[4], std::int32_t delta) {
     if (size_ >= kCapacity) {
         ++dropped_;
         return false;
     }
-    QueuedMidiEvent& e = events_[size_++];
+    TimedMidiEvent& e = events_[size_++];
     for (int i = 0; i < 4; ++i) {
         e.bytes[i] = bytes[i];
     }
