@@ -51,6 +51,7 @@ void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replac
     applyPendingEngineChanges();
 
     sequencer_->beginBlock();
+    hitReport_.beginBlock();
 
     // Channel pointers. A missing buffer (null list or null channel) is replaced by a sink that
     // does not advance, so the sound of the other channels stays correct.
@@ -76,6 +77,7 @@ void DrumPlugin::processBlock(float** outputs, vst::VstInt32 frames, bool replac
 
     OutputFrame frame;
     for (vst::VstInt32 n = 0; n < frames; ++n) {
+        hitReport_.setFrame(n);
         sequencer_->runFrame();
         engine_->renderFrame(frame);
         if (replacing) {

@@ -122,6 +122,14 @@ void DrumPlugin::setParameter(vst::VstInt32 index, float value) {
     }
 }
 
+vst::VstIntPtr DrumPlugin::dispatcher(vst::VstInt32 opcode, vst::VstInt32 index,
+                                      vst::VstIntPtr value, void* ptr, float opt) {
+    if (opcode == vst::effVendorSpecific && index == kHitReportIndex) {
+        return hitReport_.answer(static_cast<HitReportQuery*>(ptr)) ? 1 : 0;
+    }
+    return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+}
+
 float DrumPlugin::getParameter(vst::VstInt32 index) {
     if (index < 0 || index >= kNumHostParameters) {
         return 0.0f;

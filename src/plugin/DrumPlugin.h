@@ -6,6 +6,7 @@
 #include <string>
 
 #include "plugin/AudioEffect.h"
+#include "plugin/HitReport.h"
 #include "plugin/OutputConfig.h"
 #include "state/ControllerMap.h"
 #include "state/ParameterTable.h"
@@ -61,6 +62,11 @@ public:
     void setParameter(vst::VstInt32 index, float value) override;
     // Any thread.
     float getParameter(vst::VstInt32 index) override;
+    // UI thread; the hit report query (effVendorSpecific, kHitReportIndex) on the audio thread.
+    vst::VstIntPtr dispatcher(vst::VstInt32 opcode, vst::VstInt32 index, vst::VstIntPtr value,
+                              void* ptr, float opt) override;
+    // Audio thread: the sequenced hits of the current block.
+    HitReport& hitReport() { return hitReport_; }
 
     // --- Operations used by the editor, the documents and MIDI ---------------------------------
     // UI thread. Requested sequencer controls, latched by the next block.
@@ -199,6 +205,7 @@ private:
     int freeModeThreshold_ = 100;
 
     PatternEditing* patternEditing_ = nullptr;
+    HitReport hitReport_;
     std::string chunk_; // the block handed out by the last getChunk
 };
 

@@ -62,19 +62,27 @@ private:
     DrumEngine& engine_;
 };
 
+// Hands every step hit to the engine and notes it in the plug-in's hit report.
 class EngineTriggerSink final : public StepTriggerSink {
 public:
-    explicit EngineTriggerSink(DrumEngine& engine) : engine_(engine) {}
-    void triggerStep(int i, bool accent, bool ta) override { engine_.triggerStep(i, accent, ta); }
+    EngineTriggerSink(DrumEngine& engine, HitReport& hits) : engine_(engine), hits_(hits) {}
+    void triggerStep(int i, bool accent, bool ta) override {
+        hits_.recordStep(engine_, i, DrumEngine::kPlainVelocity + (accent ? kAccent : 0.0f), ta);
+        engine_.triggerStep(i, accent, ta);
+    }
     void triggerStepPlain(int i, bool accent, bool ta) override {
+        hits_.recordStep(engine_, i, DrumEngine::kPlainVelocity, ta);
         engine_.triggerStepPlain(i, accent, ta);
     }
     void triggerStepAccented(int i, bool accent, bool ta) override {
+        hits_.recordStep(engine_, i, DrumEngine::kAccentedVelocity, ta);
         engine_.triggerStepAccented(i, accent, ta);
     }
 
 private:
+    static constexpr float kAccent = DrumEngine::kAccentStep;
     DrumEngine& engine_;
+    HitReport& hits_;
 };
 
 // One frame of a countdown: a scheduled one moves toward 0 and past it to -1 (unscheduled).
@@ -92,8 +100,8 @@ bool sameGroup(int a, int b) {
 
 PatternSequencer::PatternSequencer(DrumPlugin& plugin, DrumEngine& engine)
     : ownedHost_(std::make_unique<PluginSequencerHost>(plugin, engine)),
-      ownedSink_(std::make_unique<EngineTriggerSink>(engine)), host_(*ownedHost_),
-      sink_(*ownedSink_) {}
+      ownedSink_(std::make_unique<EngineTriggerSink>(engine, plugin.hitReport())),
+      host_(*ownedHost_), sink_(*ownedSink_) {}
 
 PatternSequencer::PatternSequencer(SequencerHost& host, StepTriggerSink& sink)
     : host_(host), sink_(sink) {}
