@@ -7,6 +7,7 @@ pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 pkg_check_modules(LIBLO REQUIRED IMPORTED_TARGET liblo)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 find_package(Threads REQUIRED)
 
 # The bundled host reads the plug-in's state (libxml2) and embeds editors in X11 windows. The
@@ -25,7 +26,7 @@ list(REMOVE_ITEM VORPALIX_STANDALONE_SOURCES ${VORPALIX_STANDALONE_MAIN})
 add_library(vorpalix_standalone STATIC ${VORPALIX_STANDALONE_SOURCES})
 target_include_directories(vorpalix_standalone PUBLIC ${CMAKE_SOURCE_DIR}/host/standalone)
 target_link_libraries(vorpalix_standalone PUBLIC vorpalix_host PkgConfig::JACK PkgConfig::RTAUDIO
-    PkgConfig::RTMIDI PkgConfig::LIBLO Threads::Threads)
+    PkgConfig::RTMIDI PkgConfig::LIBLO PkgConfig::ALSA Threads::Threads)
 target_compile_options(vorpalix_standalone PRIVATE ${VORPALIX_WARNINGS})
 
 add_executable(vorpalix-standalone ${VORPALIX_STANDALONE_MAIN})
