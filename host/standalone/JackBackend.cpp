@@ -3,6 +3,9 @@
 #include <jack/midiport.h>
 #include <jack/transport.h>
 
+#include <chrono>
+#include <thread>
+
 namespace vorpalix::host {
 
 namespace {
@@ -90,7 +93,15 @@ bool JackBackend::start(LiveProcessor& processor, int outputs, int masterChannel
     processor_ = &processor;
     jack_set_process_callback(client_, &JackBackend::processCallback, this);
     jack_on_shutdown(client_, &JackBackend::shutdownCallback, this);
-    if (jack_activate(client_) != 0) {
+    // A busy server can refuse an activation while it is still letting another client go;
+    // a second or third try a moment later goes through.
+    bool activated = false;
+    for (int attempt = 0; attempt < 3 && !activated; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        activated = jack_activate(client_) == 0;
+    }
+    if (!activated) {
         error = "cannot activate the JACK client";
         return false;
     }
