@@ -41,6 +41,7 @@ if(TARGET vorpalix_tests)
     target_link_libraries(vorpalix_tests PRIVATE vorpalix_standalone)
     target_compile_definitions(vorpalix_tests PRIVATE
         VORPALIX_STANDALONE_PATH="${CMAKE_BINARY_DIR}/vorpalix"
-        VORPALIX_BUILD_DIR="${CMAKE_BINARY_DIR}")
+        VORPALIX_BUILD_DIR="${CMAKE_BINARY_DIR}"
+        VORPALIX_CMAKE_COMMAND="${CMAKE_COMMAND}")
     add_dependencies(vorpalix_tests vorpalix-standalone)
 endif()

@@ -85,7 +85,7 @@ TEST_F(Standalone, RegistersAPortPerPinAndConnectsTheMasterUnlessAsked) {
     ASSERT_TRUE(probe.ok());
     // The default name is the product's; the second instance is named on the command line.
     auto connected =
-        std::make_unique<BackgroundProcess>(kProgram, std::vector<std::string>{"--no-gui"}, env_);
+        std::make_unique<BackgroundProcess>(kProgram, std::vector<std::string>{}, env_);
     ASSERT_TRUE(probe.waitForPort("Vorpalix:Vorpalix MIDI In")) << connected->errorOutput();
     auto unconnected = start({"--no-connect"}, probe, "Second");
 
@@ -119,6 +119,10 @@ TEST_F(Standalone, RegistersAPortPerPinAndConnectsTheMasterUnlessAsked) {
     EXPECT_TRUE(connections("Vorpalix:VRPLX 1 L").empty());
     EXPECT_TRUE(connections("Second:VX Master L").empty());
     EXPECT_EQ(connected->stop(SIGTERM), 0) << connected->errorOutput();
+    // Asked for the panel, a plug-in without an editor runs without a window and says so.
+    EXPECT_NE(connected->errorOutput().find("no editor; running without a window"),
+              std::string::npos)
+        << connected->errorOutput();
     EXPECT_EQ(unconnected->stop(SIGTERM), 0) << unconnected->errorOutput();
 }
 
