@@ -6,7 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config libxml2-dev libsndfile1-d
           googletest libgtest-dev libgmock-dev libbenchmark-dev locales
           clang libclang-rt-14-dev
           jackd2 libjack-jackd2-dev librtaudio-dev librtmidi-dev libasound2-dev liblo-dev
-          libx11-dev)
+          libx11-dev xvfb)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -284,13 +284,15 @@ struct NsmStandIn {
         }
         return 0;
     }
-    // Waits for a message starting with `prefix`.
-    bool waitFor(const std::string& prefix, int timeoutMs = 10000) {
+    // Waits until `count` messages starting with `prefix` have come.
+    bool waitFor(const std::string& prefix, int timeoutMs = 10000, int count = 1) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < end) {
+            int seen = 0;
             for (const auto& m : received)
-                if (m.rfind(prefix, 0) == 0)
-                    return true;
+                seen += m.rfind(prefix, 0) == 0 ? 1 : 0;
+            if (seen >= count)
+                return true;
             lo_server_recv_noblock(server, 50);
         }
         return false;
@@ -323,6 +325,9 @@ TEST_F(Standalone, NsmOpensAndSavesTheStateInTheSessionFolder) {
     EXPECT_TRUE(probe.waitForPort("nVXTEST:Vorpalix MIDI In", 2000));
     EXPECT_TRUE(nsm.waitFor("/nsm/client/gui_is_hidden"));
 
+    // Without an editor a request to show the window is answered with the window hidden.
+    lo_send_from(nsm.client, nsm.server, LO_TT_IMMEDIATE, "/nsm/client/show_optional_gui", "");
+    EXPECT_TRUE(nsm.waitFor("/nsm/client/gui_is_hidden", 10000, 2));
     lo_send_from(nsm.client, nsm.server, LO_TT_IMMEDIATE, "/nsm/client/save", "");
     ASSERT_TRUE(nsm.waitFor("/reply /nsm/client/save")) << vorpalix.errorOutput();
     EXPECT_NE(readText(instance + "/state.xml").find("<VorpalixBank"), std::string::npos);
