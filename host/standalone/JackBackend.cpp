@@ -12,6 +12,29 @@ namespace {
 
 void silent(const char*) {}
 
+// A busy server can turn a request down when one of its clients answers late (it waits for the
+// clients' replies only so long), or while it is still letting another client go; a second or
+// third try a moment later goes through.
+template <typename Request> bool retried(const Request& request) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (request())
+            return true;
+    }
+    return false;
+}
+
+jack_port_t* registerPort(jack_client_t* client, const std::string& name, const char* type,
+                          unsigned long flags) {
+    jack_port_t* port = nullptr;
+    retried([&] {
+        port = jack_port_register(client, name.c_str(), type, flags, 0);
+        return port != nullptr;
+    });
+    return port;
+}
+
 } // namespace
 
 std::vector<std::string> portNamesForPins(const std::vector<std::string>& labels,
@@ -78,14 +101,13 @@ bool JackBackend::start(LiveProcessor& processor, int outputs, int masterChannel
                                      ? portNames_[static_cast<std::size_t>(i)]
                                      : "out " + std::to_string(i + 1);
         ports_[static_cast<std::size_t>(i)] =
-            jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+            registerPort(client_, name, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
         if (ports_[static_cast<std::size_t>(i)] == nullptr) {
             error = "cannot register the JACK port \"" + name + "\"";
             return false;
         }
     }
-    midiIn_ = jack_port_register(client_, midiPortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                 JackPortIsInput, 0);
+    midiIn_ = registerPort(client_, midiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     if (midiIn_ == nullptr) {
         error = "cannot register the JACK MIDI port \"" + midiPortName + "\"";
         return false;
@@ -93,15 +115,7 @@ bool JackBackend::start(LiveProcessor& processor, int outputs, int masterChannel
     processor_ = &processor;
     jack_set_process_callback(client_, &JackBackend::processCallback, this);
     jack_on_shutdown(client_, &JackBackend::shutdownCallback, this);
-    // A busy server can refuse an activation while it is still letting another client go;
-    // a second or third try a moment later goes through.
-    bool activated = false;
-    for (int attempt = 0; attempt < 3 && !activated; ++attempt) {
-        if (attempt > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        activated = jack_activate(client_) == 0;
-    }
-    if (!activated) {
+    if (!retried([this] { return jack_activate(client_) == 0; })) {
         error = "cannot activate the JACK client";
         return false;
     }

@@ -57,8 +57,7 @@ TEST_F(Installed, RendererFindsThePluginInLibVst) {
 }
 
 TEST_F(Installed, StandaloneFindsThePluginAndPlays) {
-    DummyJackServer server;
-    ASSERT_TRUE(server.running());
+    ASSERT_TRUE(sharedJackServer().running());
     TempFolder config;
     JackProbe probe("install-probe");
     ASSERT_TRUE(probe.ok());

@@ -75,8 +75,8 @@ DummyJackServer::DummyJackServer()
     // Synchronous, with a long client timeout: on a loaded machine the non-real-time server
     // then waits for a late client instead of running the cycle without it.
     pid_ = spawn("jackd",
-                 {"--no-realtime", "--sync", "-t", "10000", "-d", "dummy", "-r",
-                  std::to_string(kRate), "-p", std::to_string(kPeriod)},
+                 {"--no-realtime", "--sync", "-t", "2000", "--port-max", "2048", "-d", "dummy",
+                  "-r", std::to_string(kRate), "-p", std::to_string(kPeriod)},
                  {}, {});
     running_ = pid_ > 0 && sleepUntil(15000, [this] {
                    jack_status_t status{};
@@ -99,6 +99,11 @@ DummyJackServer::~DummyJackServer() {
         }
     }
     unsetenv("JACK_DEFAULT_SERVER");
+}
+
+DummyJackServer& sharedJackServer() {
+    static DummyJackServer server;
+    return server;
 }
 
 // --- BackgroundProcess -----------------------------------------------------------------------
@@ -190,7 +195,8 @@ bool JackProbe::waitForPortGone(const std::string& port, int timeoutMs) const {
 }
 
 bool JackProbe::connect(const std::string& from, const std::string& to) const {
-    return jack_connect(client_, from.c_str(), to.c_str()) == 0;
+    // Ports exist a moment before their client is active, and only then can be connected.
+    return sleepUntil(10000, [&] { return jack_connect(client_, from.c_str(), to.c_str()) == 0; });
 }
 
 std::string JackProbe::midiOutName() const {

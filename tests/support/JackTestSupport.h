@@ -19,10 +19,12 @@ namespace vorpalix::testing {
 
 // jackd with the dummy back end on a server name of its own (JACK_DEFAULT_SERVER is set for
 // this process too, so every client the test opens talks to it). Stopped by the destructor.
+// Tests share one per process (sharedJackServer): libjack does not move cleanly from one server
+// to the next within a process.
 class DummyJackServer {
 public:
     static constexpr int kRate = 48000;
-    static constexpr int kPeriod = 256;
+    static constexpr int kPeriod = 1024;
 
     DummyJackServer();
     ~DummyJackServer();
@@ -39,6 +41,9 @@ private:
     bool running_ = false;
 };
 
+// The server of this test process, started on first use and stopped at exit.
+DummyJackServer& sharedJackServer();
+
 // A program started in the background with extra environment variables; its standard error is
 // kept. The destructor kills it if it still runs.
 class BackgroundProcess {
@@ -50,9 +55,10 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool running();
-    // Sends the signal and waits up to `timeoutMs` for the end. The exit status, or -1 when it
+    // Sends the signal and waits up to `timeoutMs` for the end (a loaded test server can take
+    // many seconds to let a client go). The exit status, or -1 when it
     // died of a signal or did not end in time (then it is killed).
-    int stop(int signal, int timeoutMs = 10000);
+    int stop(int signal, int timeoutMs = 60000);
     // Waits up to `timeoutMs` for it to end by itself; the exit status or -1.
     int wait(int timeoutMs);
     std::string errorOutput() const;
