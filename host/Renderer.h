@@ -18,8 +18,4 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath, 
 // one-line message when it cannot be loaded.
 bool printPluginInfo(const std::string& pluginPath, std::ostream& out, std::string& error);
 
-// A file name for an output pin: two-digit pin index, '-', the label with every character other
-// than letters, digits, '.', '-' and '_' turned into '_', and ".wav" ("02-VRPLX_1.wav").
-std::string stemFileName(int pin, const std::string& label);
-
 } // namespace vorpalix::host

@@ -9,7 +9,8 @@ PluginProcessor::PluginProcessor(AudioEffect& effect, ThreadChannels& channels,
                                  const OutputConfig& outputs)
     : effect_(effect), channels_(channels), outputConfig_(outputs),
       engine_(std::make_unique<DrumEngine>()), connection_(effect, *engine_, channels),
-      sink_(*engine_), sequencer_(std::make_unique<PatternSequencer>(connection_, sink_)) {
+      sink_(*engine_, hitReport_),
+      sequencer_(std::make_unique<PatternSequencer>(connection_, sink_)) {
     for (int i = 0; i < kNumInstruments; ++i) {
         blockSlots_[i] = i;
     }
