@@ -147,15 +147,9 @@ bool PluginProcessor::applyCommand(const AudioCommand& c) {
             blockSlots_[c.slot.instrument] = c.slot.slot;
         }
         break;
-    case CommandType::ControllerMap:
-        controllers_ = c.controllers;
-        break;
     case CommandType::Learn:
         learnMode_ = c.learn.on;
         learning_ = c.learn.parameter;
-        break;
-    case CommandType::FreeModeThreshold:
-        connection_.setFreeModeThreshold(c.threshold);
         break;
     }
     return true;
