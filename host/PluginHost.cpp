@@ -408,7 +408,8 @@ vst::VstIntPtr PluginHost::hostCallback(vst::AEffect* effect, vst::VstInt32 opco
 
 vst::VstIntPtr PluginHost::answer(vst::AEffect* effect, vst::VstInt32 opcode, vst::VstInt32 index,
                                   vst::VstIntPtr value, void* ptr, float opt) {
-    if (options_.recordCalls || opcode == vst::audioMasterAutomate) {
+    const bool automation = opcode == vst::audioMasterAutomate && options_.keepAutomations;
+    if (options_.recordCalls || automation) {
         std::lock_guard lock(logMutex_);
         if (options_.recordCalls) {
             HostCall call;
@@ -422,7 +423,7 @@ vst::VstIntPtr PluginHost::answer(vst::AEffect* effect, vst::VstInt32 opcode, vs
                 call.text = static_cast<const char*>(ptr);
             calls_.push_back(std::move(call));
         }
-        if (opcode == vst::audioMasterAutomate)
+        if (automation)
             automations_.push_back({index, opt});
     }
 
@@ -458,6 +459,13 @@ vst::VstIntPtr PluginHost::answer(vst::AEffect* effect, vst::VstInt32 opcode, vs
         const auto found = options_.canDoAnswers.find(std::string_view(static_cast<char*>(ptr)));
         return found != options_.canDoAnswers.end() ? found->second : options_.unknownCanDoAnswer;
     }
+    case vst::audioMasterSizeWindow:
+        if (index <= 0 || value <= 0)
+            return 0;
+        requestedWidth_.store(index);
+        requestedHeight_.store(static_cast<int>(std::min<vst::VstIntPtr>(value, 1 << 15)));
+        ++sizeRequests_;
+        return 1;
     case vst::audioMasterUpdateDisplay:
     case vst::audioMasterBeginEdit:
     case vst::audioMasterEndEdit:

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorpalix::host {
@@ -41,7 +42,10 @@ struct HostOptions {
     float prefill = 0.0f;             // value written into every output buffer before each block
     bool sendEmptyEventLists = false; // call effProcessEvents also for blocks without events
     bool recordCalls = true;          // keep the log of every host callback
-    Transport::Quirks timeQuirks;     // applied at every time request
+    // Keep every audioMasterAutomate report (under the call-log lock). A live host that lets
+    // the plug-in call back from its audio thread turns this off, so no callback ever locks.
+    bool keepAutomations = true;
+    Transport::Quirks timeQuirks; // applied at every time request
 
     static std::map<std::string, vst::VstIntPtr, std::less<>> defaultCanDoAnswers();
 };
@@ -173,6 +177,12 @@ public:
     void clearCalls();
     std::vector<Automation> automations() const;
     int wantMidiCount() const { return wantMidiCount_.load(); }
+    // The editor size last asked for with audioMasterSizeWindow (width, height), and a count of
+    // such requests so that a window can see a new one.
+    int sizeRequests() const { return sizeRequests_.load(); }
+    std::pair<int, int> requestedSize() const {
+        return {requestedWidth_.load(), requestedHeight_.load()};
+    }
 
 private:
     PluginHost(HostOptions options);
@@ -212,6 +222,9 @@ private:
     std::vector<HostCall> calls_;
     std::vector<Automation> automations_;
     std::atomic<int> wantMidiCount_{0};
+    std::atomic<int> requestedWidth_{0};
+    std::atomic<int> requestedHeight_{0};
+    std::atomic<int> sizeRequests_{0};
 };
 
 } // namespace vorpalix::host

@@ -1,6 +1,7 @@
 // vorpalix-render: renders the plug-in to WAV files through the bundled host, or describes it.
 
 #include "PluginHost.h"
+#include "PluginLocator.h"
 #include "ProgressBar.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -28,15 +28,6 @@ int fail(const std::string& message, int code) {
     return code;
 }
 
-// vorpalix.so in the folder of this executable.
-std::string defaultPluginPath() {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return "vorpalix.so";
-    return (self.parent_path() / "vorpalix.so").string();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -50,8 +41,9 @@ int main(int argc, char** argv) {
         std::cout << renderHelpText();
         return 0;
     }
-    const std::string plugin =
-        options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
+    const std::string plugin = locatePlugin(options.pluginPath, error);
+    if (plugin.empty())
+        return fail(error, kExitFailure);
     if (options.info) {
         if (!printPluginInfo(plugin, std::cout, error))
             return fail(error, kExitFailure);

@@ -131,14 +131,26 @@ CommandLine renderCommandLine(RenderOptions& o) {
               "(default: the master pair, outputs 0-1)",
               [&o](std::string_view, std::string&) { return o.allOutputs = true; }});
     line.add({"--stems", "", Arity::Required, "DIR",
-              "write one file per output into DIR, named after pin and label\n"
-              "(02-VRPLX_1.wav)",
+              "write one file per output into DIR, named after what is routed\n"
+              "to it: master.wav, bass-drum.wav, ..., ride.wav, or out-N.wav\n"
+              "for an output several instruments share",
               [&o](std::string_view value, std::string& error) {
                   if (value.empty()) {
                       error = "--stems needs a folder";
                       return false;
                   }
                   o.stemsFolder = value;
+                  return true;
+              }});
+    line.add({"--export-midi", "", Arity::Required, "FILE",
+              "write the sequenced hits as a Standard MIDI File (type 1, 960\n"
+              "ticks per quarter, General MIDI drum notes on channel 10)",
+              [&o](std::string_view value, std::string& error) {
+                  if (value.empty()) {
+                      error = "--export-midi needs a file";
+                      return false;
+                  }
+                  o.midiPath = value;
                   return true;
               }});
     line.add({"--state", "", Arity::Required, "FILE",
@@ -230,7 +242,8 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   return true;
               }});
     line.add({"--plugin", "", Arity::Required, "PATH",
-              "the plug-in to load (default: vorpalix.so beside this program)",
+              "the plug-in to load (default: vorpalix.so beside this program,\n"
+              "in ../lib/vst, $VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)",
               [&o](std::string_view value, std::string& error) {
                   if (value.empty()) {
                       error = "--plugin needs a path";
@@ -255,8 +268,9 @@ bool parseRenderOptions(std::span<const std::string> args, RenderOptions& option
         return false;
     }
     if (!options.screenshotPath.empty()) {
-        if (!options.outputPath.empty() || !options.stemsFolder.empty()) {
-            error = "--screenshot writes a picture only; leave out -o and --stems";
+        if (!options.outputPath.empty() || !options.stemsFolder.empty() ||
+            !options.midiPath.empty()) {
+            error = "--screenshot writes a picture only; leave out -o, --stems and --export-midi";
             return false;
         }
         return true;
@@ -265,8 +279,8 @@ bool parseRenderOptions(std::span<const std::string> args, RenderOptions& option
         error = "give either --seconds or --bars, not both";
         return false;
     }
-    if (options.outputPath.empty() && options.stemsFolder.empty()) {
-        error = "no output given (use -o FILE or --stems DIR)";
+    if (options.outputPath.empty() && options.stemsFolder.empty() && options.midiPath.empty()) {
+        error = "no output given (use -o FILE, --stems DIR or --export-midi FILE)";
         return false;
     }
     if (options.allOutputs && options.outputPath.empty()) {

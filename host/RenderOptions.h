@@ -22,6 +22,7 @@ struct RenderOptions {
     std::string pluginPath;    // empty: vorpalix.so beside the executable
     std::string outputPath;    // -o
     std::string stemsFolder;   // --stems
+    std::string midiPath;      // --export-midi: what the sequencer played, as a MIDI file
     std::string statePath;     // --state: a VorpalixBank document applied before rendering
     std::string saveStatePath; // --save-state: where the state is written after rendering
     std::optional<double> seconds;

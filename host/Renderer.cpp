@@ -1,22 +1,22 @@
 #include "Renderer.h"
 
+#include "AtomicFile.h"
+#include "ChunkSummary.h"
 #include "InfoReport.h"
+#include "MidiFile.h"
 #include "PluginHost.h"
 #include "ProgressBar.h"
+#include "StemPlan.h"
 #include "WavWriter.h"
 #include "plugin/PanelScreenshot.h"
+#include "plugin/VstInterface.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vorpalix::host {
@@ -46,64 +46,74 @@ bool prepareStemFolder(const std::string& folder, std::string& error) {
     return true;
 }
 
-} // namespace
-
-std::string stemFileName(int pin, const std::string& label) {
-    std::string name = pin < 10 ? "0" + std::to_string(pin) : std::to_string(pin);
-    name += '-';
-    std::string cleaned;
-    for (const char c : label) {
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        cleaned += keep ? c : '_';
-    }
-    if (cleaned.empty() || cleaned.find_first_not_of('.') == std::string::npos)
-        cleaned = "Output";
-    return name + cleaned + ".wav";
-}
-
-// Reads a whole file; false when it cannot be read.
-static bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// A file that can be written later: its folder exists and the name is not taken by a folder.
+bool checkTarget(const std::string& path, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, ec) || fs::is_directory(target, ec)) {
+        error = "cannot write " + path + ": no such folder, or the name is a folder";
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return true;
 }
 
-// Writes bytes to path through a temporary file in the same folder and a rename, so the target
-// holds either its old content or all of the new one.
-static bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                           std::string& error) {
-    const std::filesystem::path target(path);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary = (folder / ".vorpalix-state-XXXXXX").string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = "cannot write " + path;
-        return false;
-    }
-    bool ok = fchmod(fd, 0644) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
+// The stem files of the plug-in's output layout and the routing of its current state.
+bool planStemFiles(PluginHost& host, std::vector<StemFile>& stems, std::string& error) {
+    std::vector<PinDescription> pins;
+    for (int pin = 0; pin < host.numOutputs(); ++pin) {
+        const auto properties = host.outputProperties(pin);
+        if (!properties) {
+            pins.push_back({});
             continue;
         }
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
+        pins.push_back(
+            {std::string(properties->label, strnlen(properties->label, sizeof properties->label)),
+             (properties->flags & vst::kVstPinIsStereo) != 0});
     }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        error = "cannot write " + path;
+    const auto layout = layoutFromPins(pins);
+    const auto routing = readChunkSummary(host.getChunk());
+    if (!layout || !routing) {
+        error = "cannot write stems: the plug-in's outputs or state are not those of Vorpalix";
+        return false;
     }
-    return ok;
+    stems = planStems(*layout, *routing);
+    return true;
 }
+
+// The plug-in's own tempo in BPM, from its Tempo knob (30 to 303 BPM).
+double internalTempo(PluginHost& host) {
+    constexpr int kTempoParameter = 48;
+    const double value = host.getParameter(kTempoParameter);
+    return std::round((value * 273.0 + 30.0) * 10.0) * 0.1;
+}
+
+// Adds the hits of the block just processed, which started at frame `blockStart` of the render,
+// to the MIDI track. Fails when the plug-in does not report hits or lost some.
+bool collectHits(PluginHost& host, std::vector<vst::HitRecord>& hits, std::int64_t blockStart,
+                 int sampleRate, MidiDrumTrack& midi, std::string& error) {
+    vst::HitReportQuery query;
+    query.records = hits.data();
+    query.capacity = static_cast<std::int32_t>(hits.size());
+    if (host.dispatch(vst::effVendorSpecific, vst::kHitReportIndex, 0, &query) != 1) {
+        error = "cannot export MIDI: the plug-in does not report its hits";
+        return false;
+    }
+    if (query.lost > 0) {
+        error = "cannot export MIDI: too many hits in one block (use a smaller --block)";
+        return false;
+    }
+    for (int n = 0; n < query.count; ++n) {
+        const vst::HitRecord& hit = hits[static_cast<std::size_t>(n)];
+        const double seconds = static_cast<double>(blockStart + hit.frame) / sampleRate;
+        midi.notes.push_back(
+            {midi.tickAt(seconds), generalMidiDrumKey(hit.instrument), midiVelocity(hit.velocity)});
+    }
+    return true;
+}
+
+} // namespace
 
 bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error) {
     state.clear();
@@ -113,8 +123,7 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
         error = "cannot read the state file " + path;
         return false;
     }
-    const std::string_view text(reinterpret_cast<const char*>(state.data()), state.size());
-    if (text.find("<VorpalixBank") == std::string_view::npos) {
+    if (!looksLikeState(state)) {
         error = path + " is not a Vorpalix state (no VorpalixBank element)";
         return false;
     }
@@ -194,14 +203,30 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
             file.channels.push_back(ch);
         files.push_back(std::move(file));
     }
+    // Stems follow the routing of the state the render starts from, so the plug-in is started
+    // and given that state before the files are planned.
+    host.start();
+    if (!state.empty()) {
+        host.setChunk(state);
+    }
+    std::vector<StemFile> stems;
     if (!options.stemsFolder.empty()) {
-        if (!prepareStemFolder(options.stemsFolder, error))
+        if (!planStemFiles(host, stems, error) || !prepareStemFolder(options.stemsFolder, error))
             return false;
-        for (int pin = 0; pin < outputs; ++pin) {
-            OutputFile file;
-            file.channels.push_back(pin);
-            files.push_back(std::move(file));
-        }
+        for (const auto& stem : stems)
+            files.push_back(OutputFile{nullptr, stem.channels});
+    }
+    const bool exportMidi = !options.midiPath.empty();
+    MidiDrumTrack midi;
+    if (exportMidi && !checkTarget(options.midiPath, error))
+        return false;
+    if (exportMidi) {
+        // The notes are timed by the tempo the sequencer plays at: the host's in external sync,
+        // the plug-in's own Tempo otherwise.
+        const auto summary = readChunkSummary(host.getChunk());
+        const bool external = !summary || summary->externalSync;
+        midi.microsecondsPerQuarter =
+            MidiDrumTrack::tempoValue(external ? options.tempo : internalTempo(host));
     }
 
     // A WAV file counts its data bytes in 32 bits; refuse a render that would not fit.
@@ -227,24 +252,15 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
         }
         fileIndex = 1;
     }
-    for (; fileIndex < files.size(); ++fileIndex) {
-        const int pin = files[fileIndex].channels.front();
-        const auto properties = host.outputProperties(pin);
-        const std::string label =
-            properties ? std::string(properties->label,
-                                     strnlen(properties->label, sizeof properties->label))
-                       : std::string();
-        const auto path = std::filesystem::path(options.stemsFolder) / stemFileName(pin, label);
+    for (std::size_t stem = 0; fileIndex < files.size(); ++fileIndex, ++stem) {
+        const auto path = std::filesystem::path(options.stemsFolder) / stems[stem].name;
         files[fileIndex].writer = std::make_unique<WavWriter>();
-        if (!files[fileIndex].writer->open(path.string(), 1, options.sampleRate)) {
+        if (!files[fileIndex].writer->open(path.string(),
+                                           static_cast<int>(files[fileIndex].channels.size()),
+                                           options.sampleRate)) {
             error = files[fileIndex].writer->error();
             return false;
         }
-    }
-
-    host.start();
-    if (!state.empty()) {
-        host.setChunk(state);
     }
     Transport& transport = host.transport();
     transport.setTempo(options.tempo);
@@ -269,11 +285,14 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
 
     ProgressBar progress(progressStream, progressStream != nullptr);
     std::vector<float> interleaved;
+    std::vector<vst::HitRecord> hits(vst::kHitReportCapacity);
     std::int64_t done = 0;
     while (done < total) {
         const int frames =
             static_cast<int>(std::min<std::int64_t>(options.blockSize, total - done));
         host.processBlock(frames);
+        if (exportMidi && !collectHits(host, hits, done, options.sampleRate, midi, error))
+            return false;
         for (auto& file : files) {
             const std::size_t width = file.channels.size();
             interleaved.resize(static_cast<std::size_t>(frames) * width);
@@ -298,7 +317,7 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
             error = "the plug-in handed out no state";
             return false;
         }
-        if (!writeWholeFile(options.saveStatePath, saved, error)) {
+        if (!writeFileAtomically(options.saveStatePath, saved, error)) {
             return false;
         }
     }
@@ -310,6 +329,9 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
             return false;
         }
     }
+    // The MIDI file goes first: if it fails, the sound files are still temporaries and vanish.
+    if (exportMidi && !writeFileAtomically(options.midiPath, midi.bytes(), error))
+        return false;
     for (auto& file : files) {
         if (!file.writer->publish()) {
             error = file.writer->error();

@@ -29,8 +29,4 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
 // one-line message when it cannot be loaded.
 bool printPluginInfo(const std::string& pluginPath, std::ostream& out, std::string& error);
 
-// A file name for an output pin: two-digit pin index, '-', the label with every character other
-// than letters, digits, '.', '-' and '_' turned into '_', and ".wav" ("02-VRPLX_1.wav").
-std::string stemFileName(int pin, const std::string& label);
-
 } // namespace vorpalix::host

@@ -38,6 +38,12 @@ void Transport::locate(double samplePosition) {
     located_ = true;
 }
 
+void Transport::setPosition(double samplePosition, double ppqPosition) {
+    samplePos_ = samplePosition;
+    anchorSample_ = samplePosition;
+    anchorPpq_ = ppqPosition;
+}
+
 double Transport::ppqPosition() const {
     return anchorPpq_ + (samplePos_ - anchorSample_) / samplesPerBeat();
 }

@@ -30,6 +30,9 @@ public:
     void setTimeSignature(int numerator, int denominator);
     // Moves the song position; the ppq position follows from the current tempo.
     void locate(double samplePosition);
+    // Sets both positions as another clock reports them (a JACK transport with bars and beats);
+    // unlike locate, this is no jump of its own.
+    void setPosition(double samplePosition, double ppqPosition);
     void setQuirks(const Quirks& quirks) { quirks_ = quirks; }
     const Quirks& quirks() const { return quirks_; }
 

@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libxml2-dev libsndfile1-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev locales
           clang libclang-rt-14-dev clang-format
-          libcairo2-dev libx11-dev xvfb xauth xdotool)
+          libcairo2-dev libx11-dev xvfb xauth xdotool
+          jackd2 libjack-jackd2-dev librtaudio-dev librtmidi-dev libasound2-dev liblo-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +23,9 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}" >&2
     "${sudo_cmd[@]}" apt-get update -qq
+    # jackd2 asks whether to enable real-time scheduling; the preseed answers it (no) so that
+    # the install never waits for a reply.
+    echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo_cmd[@]}" debconf-set-selections
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 fi
 

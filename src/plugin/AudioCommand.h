@@ -38,9 +38,7 @@ enum class CommandType : std::uint8_t {
     ReplaceBank,    // the whole bank swapped in by pointer
     ReplaceState,   // bank, sequencer settings, outputs and controller map as one whole state
     OutputSlot,     // the output slot of one instrument
-    ControllerMap,  // the controller map replaced whole
     Learn,          // MIDI learn: mode and the parameter being learnt
-    FreeModeThreshold,
 };
 
 struct AuditionCommand {
@@ -124,9 +122,7 @@ struct AudioCommand {
         PatternBank* bank; // owned by the command until the audio thread retires it
         StateCommand state;
         SlotCommand slot;
-        ControllerMap controllers;
         LearnCommand learn;
-        int threshold;
     };
 
     AudioCommand() : audition{0, 0.0f} {}

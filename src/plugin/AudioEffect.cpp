@@ -6,6 +6,9 @@ namespace vorpalix {
 
 namespace {
 
+// The host's entry points into the instrument. Dispatcher: the host's user-interface (or loading)
+// thread; effProcessEvents: the audio thread. Processing calls: the audio thread, no allocation,
+// no locks. Parameter calls: any thread.
 vst::VstIntPtr dispatchTrampoline(vst::AEffect* e, vst::VstInt32 opcode, vst::VstInt32 index,
                                   vst::VstIntPtr value, void* ptr, float opt) {
     AudioEffect* effect = AudioEffect::fromAEffect(e);

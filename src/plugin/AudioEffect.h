@@ -22,11 +22,13 @@ public:
         return static_cast<AudioEffect*>(effect->object);
     }
 
-    // Any thread. Calls the host back; 0 when there is no host.
+    // Any thread (the audio thread asks for the time, the user-interface thread automates).
+    // Calls the host back; 0 when there is no host.
     vst::VstIntPtr callHost(vst::VstInt32 opcode, vst::VstInt32 index = 0, vst::VstIntPtr value = 0,
                             void* ptr = nullptr, float opt = 0.0f);
 
-    // UI thread. The dispatcher: decodes the opcode and calls the operations below.
+    // User-interface thread (effProcessEvents: the audio thread). The dispatcher: decodes the
+    // opcode and calls the operations below.
     virtual vst::VstIntPtr dispatcher(vst::VstInt32 opcode, vst::VstInt32 index,
                                       vst::VstIntPtr value, void* ptr, float opt);
 
@@ -40,6 +42,10 @@ public:
     virtual float getParameter(vst::VstInt32 index) = 0;
 
 protected:
+    // Every operation below comes from the dispatcher, on the host's user-interface thread,
+    // except processEvents, which the audio thread calls just before the block the events belong
+    // to (no allocation, no locks). setSampleRate and setBlockSize come while the host keeps the
+    // instrument suspended.
     virtual void open() {}
     virtual void close() {}
     virtual void suspend() {}

@@ -24,6 +24,7 @@ void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool r
     applyParameterChanges();
 
     sequencer_->beginBlock();
+    hitReport_.beginBlock();
 
     // Channel pointers. A missing buffer (null list or null channel) is replaced by a sink that
     // does not advance, so the sound of the other channels stays correct.
@@ -46,6 +47,7 @@ void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool r
 
     OutputFrame frame;
     for (vst::VstInt32 n = 0; n < frames; ++n) {
+        hitReport_.setFrame(n);
         sequencer_->runFrame();
         engine_->renderFrame(frame);
         if (replacing) {

@@ -80,6 +80,14 @@ void DrumPlugin::setParameter(vst::VstInt32 index, float value) {
     channels_.parameters.set(index, value);
 }
 
+vst::VstIntPtr DrumPlugin::dispatcher(vst::VstInt32 opcode, vst::VstInt32 index,
+                                      vst::VstIntPtr value, void* ptr, float opt) {
+    if (opcode == vst::effVendorSpecific && index == vst::kHitReportIndex) {
+        return processor_->hitReport().answer(static_cast<vst::HitReportQuery*>(ptr)) ? 1 : 0;
+    }
+    return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+}
+
 float DrumPlugin::getParameter(vst::VstInt32 index) {
     return channels_.parameters.value(index);
 }

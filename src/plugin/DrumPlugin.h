@@ -38,6 +38,10 @@ public:
     void setParameter(vst::VstInt32 index, float value) override;
     // Any thread. No allocation, no locks.
     float getParameter(vst::VstInt32 index) override;
+    // UI thread. The hit report query (effVendorSpecific with kHitReportIndex) comes from the
+    // thread that processes, between blocks.
+    vst::VstIntPtr dispatcher(vst::VstInt32 opcode, vst::VstInt32 index, vst::VstIntPtr value,
+                              void* ptr, float opt) override;
 
     // User-interface thread. The controller: what the panel and the documents work on.
     PluginController& controller() { return *controller_; }

@@ -4,8 +4,8 @@
 
 namespace vorpalix {
 
-// Folder of the module (shared object) that contains this code, with a trailing '/', or an empty
-// text when the dynamic loader cannot tell.
+// Any thread. Folder of the module (shared object) that contains this code, with a trailing '/', or
+// an empty text when the dynamic loader cannot tell.
 std::string moduleDirectory();
 
 } // namespace vorpalix

@@ -9,7 +9,8 @@ PluginProcessor::PluginProcessor(AudioEffect& effect, ThreadChannels& channels,
                                  const OutputConfig& outputs)
     : effect_(effect), channels_(channels), outputConfig_(outputs),
       engine_(std::make_unique<DrumEngine>()), connection_(effect, *engine_, channels),
-      sink_(*engine_), sequencer_(std::make_unique<PatternSequencer>(connection_, sink_)) {
+      sink_(*engine_, hitReport_),
+      sequencer_(std::make_unique<PatternSequencer>(connection_, sink_)) {
     for (int i = 0; i < kNumInstruments; ++i) {
         blockSlots_[i] = i;
     }
@@ -146,15 +147,9 @@ bool PluginProcessor::applyCommand(const AudioCommand& c) {
             blockSlots_[c.slot.instrument] = c.slot.slot;
         }
         break;
-    case CommandType::ControllerMap:
-        controllers_ = c.controllers;
-        break;
     case CommandType::Learn:
         learnMode_ = c.learn.on;
         learning_ = c.learn.parameter;
-        break;
-    case CommandType::FreeModeThreshold:
-        connection_.setFreeModeThreshold(c.threshold);
         break;
     }
     return true;

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "dsp/DrumEngine.h"
+#include "plugin/HitReport.h"
 #include "plugin/SequencerConnection.h"
 #include "plugin/ThreadChannels.h"
 #include "plugin/VstInterface.h"
@@ -61,6 +62,9 @@ public:
     bool learnMode() const { return learnMode_; }
     int parameterBeingLearnt() const { return learning_; }
 
+    // Audio thread (between blocks): the sequenced hits of the last block.
+    const HitReport& hitReport() const { return hitReport_; }
+
     // Any thread: playback as last published at a block end.
     PlaybackSnapshot& playback() { return sequencer_->snapshot(); }
 
@@ -82,6 +86,7 @@ private:
 
     std::unique_ptr<DrumEngine> engine_;
     SequencerConnection connection_;
+    HitReport hitReport_; // the sequenced hits of the last block, for hosts that ask
     EngineTriggerSink sink_;
     std::unique_ptr<PatternSequencer> sequencer_;
 

@@ -99,14 +99,18 @@ void SequencerConnection::transportStopped() {
 }
 
 void EngineTriggerSink::triggerStep(int i, bool accent, bool ta) {
+    hits_.recordStep(engine_, i,
+                     DrumEngine::kPlainVelocity + (accent ? DrumEngine::kAccentStep : 0.0f), ta);
     engine_.triggerStep(i, accent, ta);
 }
 
 void EngineTriggerSink::triggerStepPlain(int i, bool accent, bool ta) {
+    hits_.recordStep(engine_, i, DrumEngine::kPlainVelocity, ta);
     engine_.triggerStepPlain(i, accent, ta);
 }
 
 void EngineTriggerSink::triggerStepAccented(int i, bool accent, bool ta) {
+    hits_.recordStep(engine_, i, DrumEngine::kAccentedVelocity, ta);
     engine_.triggerStepAccented(i, accent, ta);
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plugin/HitReport.h"
 #include "plugin/ThreadChannels.h"
 #include "sequencer/SequencerHost.h"
 
@@ -88,13 +89,14 @@ private:
 // The sequencer's step triggers, played by the engine.
 class EngineTriggerSink final : public StepTriggerSink {
 public:
-    explicit EngineTriggerSink(DrumEngine& engine) : engine_(engine) {}
+    EngineTriggerSink(DrumEngine& engine, HitReport& hits) : engine_(engine), hits_(hits) {}
     void triggerStep(int i, bool accent, bool ta) override;
     void triggerStepPlain(int i, bool accent, bool ta) override;
     void triggerStepAccented(int i, bool accent, bool ta) override;
 
 private:
     DrumEngine& engine_;
+    HitReport& hits_;
 };
 
 } // namespace vorpalix

@@ -356,4 +356,34 @@ static_assert(offsetof(VstFileSelect, reserved) == 1088);
 static_assert(offsetof(VstFileSelect, future) == 1096);
 static_assert(sizeof(VstFileSelect) == 1216);
 
+// ---------------------------------------------------------------------------------------------
+// Vorpalix's own vendor-specific extension (effVendorSpecific): the hit report, which lets a host
+// read what the sequencer played in the last block.
+
+// One sequenced hit of the last block: the frame it sounded at (offset from the block start),
+// the instrument (0..10) and the velocity the engine played it with (0..1, accents included).
+struct HitRecord {
+    std::int32_t frame = 0;
+    std::int32_t instrument = 0;
+    float velocity = 0.0f;
+};
+
+// What a host passes with effVendorSpecific and kHitReportIndex to read the hits of the last
+// processed block: `records` with room for `capacity` hits. The plug-in fills `count` with the
+// hits it copied and `lost` with those that did not fit (in its own record or in the host's).
+struct HitReportQuery {
+    HitRecord* records = nullptr;
+    std::int32_t capacity = 0;
+    std::int32_t count = 0;
+    std::int32_t lost = 0;
+};
+
+// effVendorSpecific index of the hit report ('VxHt'); the dispatcher answers 1 when it filled
+// the query, 0 for any other index or a null pointer.
+inline constexpr VstInt32 kHitReportIndex = fourCharCode('V', 'x', 'H', 't');
+
+// The most hits one block reports; generous: at the fastest tempo, 65536-frame blocks hold a few
+// thousand hits.
+inline constexpr int kHitReportCapacity = 8192;
+
 } // namespace vst

@@ -16,7 +16,8 @@ struct EmbeddedResource {
 // The table of embedded resources, ended by an entry whose name is null.
 extern const EmbeddedResource kEmbeddedResources[];
 
-// The bytes of the embedded resource with this name, or an empty span when there is none.
+// Any thread: the data is constant. The bytes of the embedded resource with this name, or an
+// empty span when there is none.
 std::span<const std::uint8_t> findResource(std::string_view name);
 
 } // namespace vorpalix

@@ -9,12 +9,12 @@ namespace vorpalix {
 
 namespace {
 
-constexpr int kRimShotRow = 5;
-constexpr int kHandClapRow = 6;
-constexpr int kClosedHatRow = 7;
-constexpr int kOpenHatRow = 8;
-constexpr int kCrashRow = 9;
-constexpr int kRideRow = 10;
+constexpr int kRimShotRow = kRS;
+constexpr int kHandClapRow = kHC;
+constexpr int kClosedHatRow = kCH;
+constexpr int kOpenHatRow = kOH;
+constexpr int kCrashRow = kCR;
+constexpr int kRideRow = kRD;
 
 bool validCell(int row, int step) {
     return row >= 0 && row < kPatternRows && step >= 0 && step < kPatternSteps;

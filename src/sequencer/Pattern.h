@@ -13,13 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "dsp/Instruments.h"
+
 typedef struct _xmlNode xmlNode;
 
 namespace vorpalix {
 
-constexpr int kPatternRows = 12;    // BD .. RD, then TA
-constexpr int kPatternSteps = 16;   // steps stored per row
-constexpr int kTotalAccentRow = 11; // the TA row
+constexpr int kPatternRows = kNumInstruments + 1; // BD .. RD, then TA
+constexpr int kPatternSteps = 16;                 // steps stored per row
+constexpr int kTotalAccentRow = kNumInstruments;  // the TA row
 constexpr std::size_t kPatternNameLength = 18;
 
 // Row names as the Pattern element spells them, in row order.

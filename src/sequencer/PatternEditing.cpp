@@ -10,9 +10,9 @@ namespace vorpalix {
 namespace {
 
 constexpr int kStepKeys = 16;
-constexpr int kPatternKeys = 12;             // keys 0..11 pick a pattern within the group
-constexpr int kPairedTapKeys = 10;           // keys 0..9 play BD..HT in accented / plain pairs
-constexpr int kFirstSingleTapInstrument = 5; // keys 10..15 play RS..RD
+constexpr int kPatternKeys = 12;               // keys 0..11 pick a pattern within the group
+constexpr int kPairedTapKeys = 10;             // keys 0..9 play BD..HT in accented / plain pairs
+constexpr int kFirstSingleTapInstrument = kRS; // keys 10..15 play RS..RD
 
 // Key values are the states of a step button (multiples of 0.2), compared with a margin.
 bool keyValueIs(float value, float reference) {

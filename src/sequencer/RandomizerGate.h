@@ -12,8 +12,8 @@
 
 namespace vorpalix {
 
-constexpr int kRandomizerInstruments = 11; // rows 0..10 are filtered; TA never is
-constexpr float kNoRandomValue = -1.0f;    // a step without a random value always sounds
+constexpr int kRandomizerInstruments = kNumInstruments; // rows 0..10 are filtered; TA never is
+constexpr float kNoRandomValue = -1.0f; // a step without a random value always sounds
 
 struct RandomizerGate {
     bool on = false;

@@ -5,7 +5,8 @@
 // 2L of the position: the on-beat step at the start of a pair, the off-beat step L(1 + s) after
 // it (s = shuffle as a fraction of a step). A flam hit follows each step time by L·f.
 //
-// Pure functions of their arguments; the players call them whenever a countdown is unscheduled.
+// Pure functions of their arguments (any thread); the players call them on the audio thread
+// whenever a countdown is unscheduled.
 
 #include <cstdint>
 

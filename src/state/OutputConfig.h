@@ -4,7 +4,8 @@ namespace vorpalix {
 
 // The output layout: an optional master (mono or a stereo pair), then one slot per instrument
 // (a channel or a pair of channels). Read from the settings documents and fixed when the
-// plug-in is created.
+// plug-in is created. Plain data: the user-interface thread reads it, and the audio thread keeps
+// its own copy from then on.
 struct OutputConfig {
     bool masterOn = true;
     bool masterStereo = true;

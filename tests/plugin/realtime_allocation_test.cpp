@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "LiveProcessor.h"
+#include "PluginHost.h"
 #include "PluginTestSupport.h"
 
 namespace {
@@ -150,6 +152,49 @@ TEST(RealtimeSafety, ProcessingAndMidiNeverAllocate) {
         loudest = std::max(loudest, peak(b));
     }
     EXPECT_GT(loudest, 0.0f);
+}
+
+// The standalone program's audio callback: MIDI with frame offsets, MIDI from another thread's
+// queue, the transport rolling and standing, the plug-in loaded from its file as the program
+// loads it. What is counted is the host side (the loaded module keeps its own allocator
+// binding; the plug-in's code is counted by the test above).
+TEST(RealtimeSafety, LiveProcessingNeverAllocates) {
+    host::HostOptions options;
+    options.recordCalls = false;
+    options.keepAutomations = false;
+    auto loaded = host::PluginHost::load(VORPALIX_PLUGIN_PATH, options);
+    ASSERT_TRUE(loaded) << loaded.message;
+    loaded.host->start();
+    host::LiveProcessor live(*loaded.host);
+    std::vector<std::vector<float>> buffers(24, std::vector<float>(256));
+    std::vector<float*> pointers;
+    for (auto& b : buffers) {
+        pointers.push_back(b.data());
+    }
+    const std::uint8_t key[] = {0x90, 14, 100};
+    const std::uint8_t start[] = {0x90, 0, 100};
+    const std::uint8_t volume[] = {0xB0, 7, 90};
+    long allocations = 0;
+    for (int block = 0; block < 300; ++block) {
+        live.midiQueue().push({{0xB0, 20, static_cast<std::uint8_t>(block % 128)}});
+        host::LiveTime time;
+        time.rolling = block >= 150;
+        time.hasTempo = block >= 200;
+        time.bpm = 133.0;
+        time.frame = (block - 150) * 256.0;
+        time.ppq = time.frame / (44100.0 * 60.0 / 133.0);
+        gAllocations = 0;
+        gCounting = true;
+        live.beginBlock();
+        live.addMidi(3, key, 3);
+        live.addMidi(100, start, 3);
+        live.addMidi(200, volume, 3);
+        live.process(pointers.data(), 256, time);
+        gCounting = false;
+        allocations += gAllocations;
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_GT(peak(buffers[0]), 0.0f);
 }
 
 TEST(RealtimeSafety, TheCounterSeesAllocations) {
