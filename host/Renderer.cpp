@@ -115,7 +115,8 @@ bool collectHits(PluginHost& host, std::vector<vst::HitRecord>& hits, std::int64
 
 } // namespace
 
-bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error) {
+bool readRenderState(const std::string& path, std::vector<std::uint8_t>& state,
+                     std::string& error) {
     state.clear();
     if (path.empty())
         return true;
@@ -133,7 +134,7 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
 bool writePanelScreenshot(const RenderOptions& options, const std::string& pluginPath,
                           std::string& error) {
     std::vector<std::uint8_t> state;
-    if (!readStateFile(options.statePath, state, error))
+    if (!readRenderState(options.statePath, state, error))
         return false;
     HostOptions hostOptions;
     hostOptions.sampleRate = options.sampleRate;
@@ -175,7 +176,7 @@ bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
     // A state to start from is read before anything is created, so a bad file is reported at
     // once.
     std::vector<std::uint8_t> state;
-    if (!readStateFile(options.statePath, state, error))
+    if (!readRenderState(options.statePath, state, error))
         return false;
 
     HostOptions hostOptions;

@@ -23,7 +23,7 @@ bool writePanelScreenshot(const RenderOptions& options, const std::string& plugi
 
 // Reads a saved state (a VorpalixBank document); an empty path gives an empty state. Returns
 // false with a one-line message for a file that cannot be read or is no Vorpalix state.
-bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error);
+bool readRenderState(const std::string& path, std::vector<std::uint8_t>& state, std::string& error);
 
 // Loads and opens the plug-in and prints its description (see writeInfo). Returns false with a
 // one-line message when it cannot be loaded.
