@@ -466,6 +466,29 @@ vst::VstIntPtr PluginHost::answer(vst::AEffect* effect, vst::VstInt32 opcode, vs
         requestedHeight_.store(static_cast<int>(std::min<vst::VstIntPtr>(value, 1 << 15)));
         ++sizeRequests_;
         return 1;
+    case vst::audioMasterOpenFileSelector: {
+        // The host's file selector, when the options give it an answer: the path is copied
+        // into the plug-in's buffer (the only form this host supports).
+        auto* select = static_cast<vst::VstFileSelect*>(ptr);
+        if (!options_.fileSelectorAnswer || select == nullptr || select->returnPath == nullptr ||
+            select->sizeReturnPath <= 0)
+            return 0;
+        {
+            std::lock_guard lock(logMutex_);
+            fileSelectorTitles_.emplace_back(select->title,
+                                             strnlen(select->title, sizeof select->title));
+        }
+        if (options_.fileSelectorAnswer->empty())
+            return 0; // the user cancelled
+        const std::size_t n = std::min(options_.fileSelectorAnswer->size(),
+                                       static_cast<std::size_t>(select->sizeReturnPath - 1));
+        std::memcpy(select->returnPath, options_.fileSelectorAnswer->data(), n);
+        select->returnPath[n] = 0;
+        select->reserved = 0;
+        return 1;
+    }
+    case vst::audioMasterCloseFileSelector:
+        return ptr != nullptr ? 1 : 0;
     case vst::audioMasterUpdateDisplay:
     case vst::audioMasterBeginEdit:
     case vst::audioMasterEndEdit:
@@ -473,6 +496,11 @@ vst::VstIntPtr PluginHost::answer(vst::AEffect* effect, vst::VstInt32 opcode, vs
     default:
         return 0;
     }
+}
+
+std::vector<std::string> PluginHost::fileSelectorTitles() const {
+    std::lock_guard lock(logMutex_);
+    return fileSelectorTitles_;
 }
 
 std::vector<HostCall> PluginHost::calls() const {

@@ -46,6 +46,9 @@ struct HostOptions {
     // the plug-in call back from its audio thread turns this off, so no callback ever locks.
     bool keepAutomations = true;
     Transport::Quirks timeQuirks; // applied at every time request
+    // The host's file selector (answer "openFileSelector" with 1 to offer it): the path the user
+    // "chooses", "" for a cancel; none, and the selector refuses every request.
+    std::optional<std::string> fileSelectorAnswer;
 
     static std::map<std::string, vst::VstIntPtr, std::less<>> defaultCanDoAnswers();
 };
@@ -176,6 +179,8 @@ public:
     std::size_t countCalls(vst::VstInt32 opcode) const;
     void clearCalls();
     std::vector<Automation> automations() const;
+    // The titles of the file selector requests the plug-in made, in order.
+    std::vector<std::string> fileSelectorTitles() const;
     int wantMidiCount() const { return wantMidiCount_.load(); }
     // The editor size last asked for with audioMasterSizeWindow (width, height), and a count of
     // such requests so that a window can see a new one.
@@ -221,6 +226,7 @@ private:
     mutable std::mutex logMutex_;
     std::vector<HostCall> calls_;
     std::vector<Automation> automations_;
+    std::vector<std::string> fileSelectorTitles_;
     std::atomic<int> wantMidiCount_{0};
     std::atomic<int> requestedWidth_{0};
     std::atomic<int> requestedHeight_{0};

@@ -22,7 +22,8 @@ list(REMOVE_ITEM vorpalix_host_sources ${VORPALIX_STANDALONE_SOURCES})
 set_target_properties(vorpalix_host PROPERTIES SOURCES "${vorpalix_host_sources}")
 
 set(VORPALIX_STANDALONE_MAIN ${CMAKE_SOURCE_DIR}/host/standalone/StandaloneMain.cpp)
-list(REMOVE_ITEM VORPALIX_STANDALONE_SOURCES ${VORPALIX_STANDALONE_MAIN})
+set(VORPALIX_HOST_MAIN ${CMAKE_SOURCE_DIR}/host/standalone/HostMain.cpp)
+list(REMOVE_ITEM VORPALIX_STANDALONE_SOURCES ${VORPALIX_STANDALONE_MAIN} ${VORPALIX_HOST_MAIN})
 add_library(vorpalix_standalone STATIC ${VORPALIX_STANDALONE_SOURCES})
 target_include_directories(vorpalix_standalone PUBLIC ${CMAKE_SOURCE_DIR}/host/standalone)
 target_link_libraries(vorpalix_standalone PUBLIC vorpalix_host PkgConfig::JACK PkgConfig::RTAUDIO
@@ -37,11 +38,20 @@ set_target_properties(vorpalix-standalone PROPERTIES OUTPUT_NAME vorpalix
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 install(TARGETS vorpalix-standalone RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# vorpalix-host: the bundled host with the panel embedded in a window, audio into no device.
+add_executable(vorpalix-host ${VORPALIX_HOST_MAIN})
+target_link_libraries(vorpalix-host PRIVATE vorpalix_standalone)
+target_compile_options(vorpalix-host PRIVATE ${VORPALIX_WARNINGS})
+add_dependencies(vorpalix-host vorpalix)
+set_target_properties(vorpalix-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 if(TARGET vorpalix_tests)
     target_link_libraries(vorpalix_tests PRIVATE vorpalix_standalone)
     target_compile_definitions(vorpalix_tests PRIVATE
         VORPALIX_STANDALONE_PATH="${CMAKE_BINARY_DIR}/vorpalix"
         VORPALIX_BUILD_DIR="${CMAKE_BINARY_DIR}"
         VORPALIX_CMAKE_COMMAND="${CMAKE_COMMAND}")
-    add_dependencies(vorpalix_tests vorpalix-standalone)
+    add_dependencies(vorpalix_tests vorpalix-standalone vorpalix-host)
+    target_compile_definitions(vorpalix_tests PRIVATE
+        VORPALIX_HOST_PATH="${CMAKE_BINARY_DIR}/vorpalix-host")
 endif()
