@@ -2,10 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +13,7 @@
 
 #include "ToolkitTestSupport.h"
 #include "support/ProcessRunner.h"
+#include "support/VirtualDisplay.h"
 #include "toolkit/EditorBase.h"
 #include "toolkit/KickButton.h"
 #include "toolkit/X11Backend.h"
@@ -25,61 +22,7 @@ namespace vorpalix::test {
 namespace {
 
 using namespace toolkit;
-
-std::string findProgram(const char* name) {
-    for (const char* folder : {"/usr/bin", "/usr/local/bin", "/bin"}) {
-        const std::string path = std::string(folder) + "/" + name;
-        if (access(path.c_str(), X_OK) == 0)
-            return path;
-    }
-    return {};
-}
-
-// An Xvfb server of the test's own on a free display number, stopped at the end.
-class VirtualServer {
-public:
-    explicit VirtualServer(const std::string& program) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const int devNull = open("/dev/null", O_RDWR);
-            dup2(devNull, 0);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-            const std::string fd = std::to_string(fds[1]);
-            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24",
-                  "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Xvfb writes its display number once it accepts connections.
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        while (pid_ > 0 && poll(&p, 1, 10000) > 0) {
-            char c;
-            if (read(fds[0], &c, 1) != 1 || c == '\n')
-                break;
-            number.push_back(c);
-        }
-        close(fds[0]);
-        if (!number.empty())
-            name_ = ":" + number;
-    }
-    ~VirtualServer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& name() const { return name_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
+using testing::findProgram;
 
 int gErrors = 0;
 int countError(Display*, XErrorEvent*) {
@@ -139,7 +82,7 @@ TEST(X11Window, OpensIntoTheHostWindowTakesAClickAndClosesWithoutTrace) {
         GTEST_SKIP() << "Xvfb is not installed";
     const std::string xdotool = findProgram("xdotool");
     ASSERT_FALSE(xdotool.empty()) << "xdotool is missing (scripts/install-deps.sh installs it)";
-    VirtualServer server(xvfb);
+    testing::VirtualDisplay server(xvfb);
     ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
     const char* oldDisplay = std::getenv("DISPLAY");
     const std::optional<std::string> saved =
