@@ -141,7 +141,7 @@ double BassDrumVoice::render(const FrameInputs& in) {
         k1_ = kTune_;
         const double b = holdB_;
         holdB_ -= 1.0;
-        k2_ = b > 0.0 ? 0.0 : kDecay_.load();
+        k2_ = b > 0.0 ? 0.0 : kDecay_;
     }
 
     // Click cut once the oscillator has passed three quarters of pi.

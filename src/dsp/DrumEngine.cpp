@@ -1,6 +1,7 @@
 #include "dsp/DrumEngine.h"
 
 #include "dsp/LookupTables.h"
+#include "dsp/ParameterIndex.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +35,9 @@ __m128 toSamples(__m128d v) {
 } // namespace
 
 DrumEngine::DrumEngine()
-    : voices_{&bd_, &sd_, &lt_, &mt_, &ht_, &rs_, &hc_, &ch_, &oh_, &cr_, &rd_} {
+    : voices_{&bd_, &sd_, &lt_, &mt_, &ht_, &rs_, &hc_, &ch_, &oh_, &cr_, &rd_}, sampleVoices_{
+                                                                                     &ch_, &oh_,
+                                                                                     &cr_, &rd_} {
     for (int i = 0; i < kNumInstruments; ++i) {
         mute_[i] = false;
         solo_[i] = false;
@@ -69,139 +72,133 @@ void DrumEngine::setSampleRate(float rate) {
 }
 
 void DrumEngine::setEngineParameter(int index, float value) {
-    if (index < 0 || index > kLastEngineParameter || !std::isfinite(value)) {
+    if (index < 0 || index >= kNumEngineParameters || !std::isfinite(value)) {
+        return;
+    }
+    if (index >= kParamFirstSolo) {
+        solo_[index - kParamFirstSolo] = value > 0.5f;
+        return;
+    }
+    if (index >= kParamFirstMute) {
+        mute_[index - kParamFirstMute] = value > 0.5f;
         return;
     }
     const double x = std::clamp(static_cast<double>(value), 0.0, 1.0);
-    switch (index) {
-    // Bass drum
-    case 0:
-        bd_.setLevel(x);
-        break;
-    case 1:
-        bd_.setTune(x);
-        break;
-    case 2:
-        bd_.setPitch(x);
-        break;
-    case 3:
-        bd_.setAttack(x);
-        break;
-    case 4:
-        bd_.setDecay(x);
-        break;
-    case 5:
-        bd_.setTuneDepth(x);
-        break;
-    // Snare drum
-    case 6:
-        sd_.setLevel(x);
-        break;
-    case 7:
-        sd_.setTune(x);
-        break;
-    case 8:
-        sd_.setTone(x);
-        break;
-    case 9:
-        sd_.setTuneDepth(x);
-        break;
-    case 10:
-        sd_.setDecay(x);
-        break;
-    case 11:
-        sd_.setSnappy(x);
-        break;
-    // Rim shot
-    case 30:
-        rs_.setLevel(x);
-        break;
-    case 31:
-        rs_.setTune(x);
-        break;
-    case 32:
-        rs_.setDecay(x);
-        break;
-    // Hand clap
-    case 33:
-        hc_.setLevel(x);
-        break;
-    case 34:
-        hc_.setTune(x);
-        break;
-    case 35:
-        hc_.setReverb(x);
-        break;
-    // Hi-hats and cymbals
-    case 36:
-        ch_.setLevel(x);
-        break;
-    case 37:
-        ch_.setTune(x);
-        break;
-    case 38:
-        ch_.setDecay(x);
-        break;
-    case 39:
-        oh_.setLevel(x);
-        break;
-    case 40:
-        oh_.setTune(x);
-        break;
-    case 41:
-        oh_.setDecay(x);
-        break;
-    case 42:
-        cr_.setLevel(x);
-        break;
-    case 43:
-        cr_.setTune(x);
-        break;
-    case 44:
-        cr_.setDecay(x);
-        break;
-    case 45:
-        rd_.setLevel(x);
-        break;
-    case 46:
-        rd_.setTune(x);
-        break;
-    case 47:
-        rd_.setDecay(x);
-        break;
-    case kVolumeParameter:
+    if (index == kParamVolume) {
         masterGain_ = 2.0 * x * x;
+        return;
+    }
+    // Tempo, Flam, Shuffle and Total Accent belong to the sequencer.
+    if (index >= kNumKnobs) {
+        return;
+    }
+    switch (index) {
+    case kParamBDLevel:
+        bd_.setLevel(x);
+        return;
+    case kParamBDTune:
+        bd_.setTune(x);
+        return;
+    case kParamBDPitch:
+        bd_.setPitch(x);
+        return;
+    case kParamBDAttack:
+        bd_.setAttack(x);
+        return;
+    case kParamBDDecay:
+        bd_.setDecay(x);
+        return;
+    case kParamBDTuneDepth:
+        bd_.setTuneDepth(x);
+        return;
+    case kParamSDLevel:
+        sd_.setLevel(x);
+        return;
+    case kParamSDTune:
+        sd_.setTune(x);
+        return;
+    case kParamSDTone:
+        sd_.setTone(x);
+        return;
+    case kParamSDTuneDepth:
+        sd_.setTuneDepth(x);
+        return;
+    case kParamSDDecay:
+        sd_.setDecay(x);
+        return;
+    case kParamSDSnappy:
+        sd_.setSnappy(x);
+        return;
+    case kParamRSLevel:
+        rs_.setLevel(x);
+        return;
+    case kParamRSTune:
+        rs_.setTune(x);
+        return;
+    case kParamRSDecay:
+        rs_.setDecay(x);
+        return;
+    case kParamHCLevel:
+        hc_.setLevel(x);
+        return;
+    case kParamHCTune:
+        hc_.setTune(x);
+        return;
+    case kParamHCReverb:
+        hc_.setReverb(x);
+        return;
+    default:
+        break;
+    }
+    for (const int t : {kLT, kMT, kHT}) {
+        const int knob = index - kLevelParameter[t];
+        if (knob >= 0 && knob < kTomKnobCount) {
+            setTomKnob(t == kLT ? lt_ : (t == kMT ? mt_ : ht_), knob, x);
+            return;
+        }
+    }
+    for (const int h : {kCH, kOH, kCR, kRD}) {
+        const int knob = index - kLevelParameter[h];
+        if (knob >= 0 && knob < kSampleKnobCount) {
+            setSampleKnob(*sampleVoices_[h - kCH], knob, x);
+            return;
+        }
+    }
+}
+
+void DrumEngine::setTomKnob(TomVoice& tom, int knob, double x) {
+    switch (knob) {
+    case kTomLevel:
+        tom.setLevel(x);
+        break;
+    case kTomTune:
+        tom.setTune(x);
+        break;
+    case kTomTone:
+        tom.setTone(x);
+        break;
+    case kTomTuneDepth:
+        tom.setTuneDepth(x);
+        break;
+    case kTomDecay:
+        tom.setDecay(x);
         break;
     default:
-        if (index >= 12 && index <= 29) {
-            // Toms: six knobs each, LT from 12, MT from 18, HT from 24.
-            TomVoice& tom = index < 18 ? lt_ : (index < 24 ? mt_ : ht_);
-            switch ((index - 12) % 6) {
-            case 0:
-                tom.setLevel(x);
-                break;
-            case 1:
-                tom.setTune(x);
-                break;
-            case 2:
-                tom.setTone(x);
-                break;
-            case 3:
-                tom.setTuneDepth(x);
-                break;
-            case 4:
-                tom.setDecay(x);
-                break;
-            default:
-                tom.setTuneDecay(x);
-                break;
-            }
-        } else if (index >= kFirstMuteParameter && index < kFirstSoloParameter) {
-            mute_[index - kFirstMuteParameter] = value > 0.5f;
-        } else if (index >= kFirstSoloParameter) {
-            solo_[index - kFirstSoloParameter] = value > 0.5f;
-        }
-        // 48 (Tempo), 50 (Flam), 51 (Shuffle) and 52 (Total Accent) belong to the sequencer.
+        tom.setTuneDecay(x);
+        break;
+    }
+}
+
+void DrumEngine::setSampleKnob(SampleVoice& voice, int knob, double x) {
+    switch (knob) {
+    case kSampleLevel:
+        voice.setLevel(x);
+        break;
+    case kSampleTune:
+        voice.setTune(x);
+        break;
+    default:
+        voice.setDecay(x);
         break;
     }
 }
@@ -265,7 +262,7 @@ void DrumEngine::triggerStep(int instrument, bool accent, bool totalAccent) {
         v += kAccentStep;
     }
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }
@@ -273,7 +270,7 @@ void DrumEngine::triggerStep(int instrument, bool accent, bool totalAccent) {
 void DrumEngine::triggerStepPlain(int instrument, bool /*ignored*/, bool totalAccent) {
     float v = kPlainVelocity;
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }
@@ -281,7 +278,7 @@ void DrumEngine::triggerStepPlain(int instrument, bool /*ignored*/, bool totalAc
 void DrumEngine::triggerStepAccented(int instrument, bool /*ignored*/, bool totalAccent) {
     float v = kAccentedVelocity;
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }

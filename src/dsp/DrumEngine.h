@@ -5,7 +5,6 @@
 #include "dsp/HandClapVoice.h"
 #include "dsp/Instruments.h"
 #include "dsp/OutputFrame.h"
-#include "dsp/RelaxedAtomic.h"
 #include "dsp/RimShotVoice.h"
 #include "dsp/SampleRateInfo.h"
 #include "dsp/SampleVoice.h"
@@ -19,14 +18,12 @@ namespace vorpalix {
 
 // The synthesis engine: eleven voices, the shared white noise and tom noise, mute/solo and the
 // master gain. Rendering is one frame at a time, in double precision.
+//
+// Owned by the audio thread. The plug-in creates it, then calls every operation from the audio
+// thread: parameter changes and sample-rate changes at block start, triggers and rendering
+// during the block. Nothing here is atomic or locked, and no other thread may call in.
 class DrumEngine {
 public:
-    // Parameter indexes the engine understands (0..74); higher ones are ignored.
-    static constexpr int kVolumeParameter = 49;
-    static constexpr int kFirstMuteParameter = 53;
-    static constexpr int kFirstSoloParameter = 64;
-    static constexpr int kLastEngineParameter = 74;
-
     // Velocities of sequenced hits: a plain step (48/127 in single precision) and the accent step.
     static constexpr float kPlainVelocity = 0.37795275f;
     static constexpr float kAccentedVelocity = 0.6299528f;
@@ -41,11 +38,13 @@ public:
     DrumEngine(const DrumEngine&) = delete;
     DrumEngine& operator=(const DrumEngine&) = delete;
 
-    // Host dispatcher thread, while not processing. Resets noise, tom noise and voice filters.
+    // Audio thread, at block start (the plug-in applies a rate the host set before the block
+    // that follows). Resets noise, tom noise and voice filters. No allocation.
     void setSampleRate(float rate);
-    // Any thread (editor, automation, MIDI controllers on the audio thread). No allocation.
+    // Audio thread, at block start. Host parameters 0..74 (ParameterIndex.h); others are ignored.
+    // No allocation.
     void setEngineParameter(int index, float value);
-    // Any thread. No allocation.
+    // Audio thread (block start, or a step that applies its pattern's amount). No allocation.
     void setTotalAccent(double value);
 
     // Audio thread. No allocation, no locks. A direct hit with the given velocity.
@@ -58,7 +57,7 @@ public:
     // Audio thread. No allocation, no locks. Fills one frame: master, then the eleven instruments.
     void renderFrame(OutputFrame& out);
 
-    // Read accessors (any thread; values may be one frame old).
+    // Read accessors, audio thread (and tests).
     const SampleRateInfo& sampleRateInfo() const { return rate_; }
     double masterGain() const { return masterGain_; }
     double totalAccent() const { return totalAccent_; }
@@ -78,6 +77,8 @@ public:
     double tomNoiseEnvelope() const { return tomE_; }
 
 private:
+    static void setTomKnob(TomVoice& tom, int knob, double x);
+    static void setSampleKnob(SampleVoice& voice, int knob, double x);
     void preTrigger(int instrument, float velocity);
     void stepNoise();
     void stepTomNoise();
@@ -96,14 +97,15 @@ private:
     SampleVoice cr_{"cr"};
     SampleVoice rd_{"rd"};
     Voice* voices_[kNumInstruments];
+    SampleVoice* sampleVoices_[4]; // CH, OH, CR, RD
 
     // The last frame before the master gain, laid out like OutputFrame: [0] the sum of the
     // instruments, [1 + i] instrument i. Aligned so that the output stage reads it in pairs.
     alignas(16) double mix_[OutputFrame::kSize] = {};
-    RelaxedAtomic<double> masterGain_{0.5};
-    RelaxedAtomic<double> totalAccent_{0.5};
-    RelaxedAtomic<bool> mute_[kNumInstruments];
-    RelaxedAtomic<bool> solo_[kNumInstruments];
+    double masterGain_ = 0.5;
+    double totalAccent_ = 0.5;
+    bool mute_[kNumInstruments] = {};
+    bool solo_[kNumInstruments] = {};
 
     // White noise: two 32-bit words.
     std::uint32_t noiseA_ = 0x67452301u;

@@ -10,16 +10,17 @@ namespace vorpalix {
 
 // Hand clap: white noise through one ringing resonator, shaped by a four-pulse envelope (three
 // short claps and a longer fourth) and followed by a low "reverb" tail.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class HandClapVoice final : public Voice {
 public:
     HandClapVoice();
 
-    // Host's sample-rate change (not concurrent with render). No allocation.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setReverb(double x);
 

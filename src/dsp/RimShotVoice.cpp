@@ -76,7 +76,7 @@ void RimShotVoice::trigger(float velocity) {
     E_ = 1.0;
     countdown_ = static_cast<int>(sampleRate_.rate * kAttackSeconds);
     env_ = 0.0;
-    kEnv_ = 0.9 * sampleRate_.c;
+    kEnv_ = followerCoefficient(0.9, sampleRate_.c);
 }
 
 double RimShotVoice::render(const FrameInputs& /*in*/) {

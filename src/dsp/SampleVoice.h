@@ -17,6 +17,7 @@ enum class SampleKind { ClosedHat, OpenHat, Crash, Ride };
 // rate with cubic B-spline interpolation through a resonant low-pass. The hats run under an
 // attack/decay envelope and choke each other; the open hat also cuts itself off at a fixed point
 // of its waveform. Crash and ride fade out linearly over a length set by Decay.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class SampleVoice final : public Voice {
 public:
     static constexpr double kWaveformRate = 31200.0;
@@ -29,12 +30,12 @@ public:
     // A voice of the given kind playing these bytes (b/128 - 1 per byte). Allocates.
     SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes);
 
-    // Host's sample-rate change (not concurrent with render). No allocation.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks. Leaves the choke flag alone.
     void trigger(float velocity) override;
 
-    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setDecay(double x);
 
