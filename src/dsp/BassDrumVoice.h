@@ -25,8 +25,14 @@ public:
     void setDecay(double x);
     void setTuneDepth(double x);
 
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
     // Audio thread. One output sample; 0 while idle.
-    double render(const FrameInputs& in);
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Derived values, for the editor and tests.
     double kTune() const { return kTune_; }

@@ -301,61 +301,140 @@ void DrumEngine::preTrigger(int instrument, float velocity) {
     }
 }
 
-// White noise in -0.5..0.5 from two 32-bit words.
-void DrumEngine::stepNoise() {
-    noise_ = static_cast<double>(static_cast<std::int32_t>(noiseB_)) * 0x1p-32;
-    noiseA_ ^= noiseB_;
-    noiseB_ += noiseA_;
+// White noise in -0.5..0.5 from two 32-bit words, one value per frame.
+void DrumEngine::renderNoise(int frames) {
+    std::uint32_t a = noiseA_;
+    std::uint32_t b = noiseB_;
+    for (int n = 0; n < frames; ++n) {
+        noiseSpan_[n] = static_cast<double>(static_cast<std::int32_t>(b)) * 0x1p-32;
+        a ^= b;
+        b += a;
+    }
+    noiseA_ = a;
+    noiseB_ = b;
+    noise_ = noiseSpan_[frames - 1];
 }
 
 // Band-limited noise for the toms, raised by a burst envelope that starts 2 ms after a tom hit.
-void DrumEngine::stepTomNoise() {
+void DrumEngine::renderTomNoise(int frames) {
     const double p = tomLowPassPole_;
-    tomLowPassState_ = noise_ * (1.0 - p) + p * tomLowPassState_;
-    const double h = tomHighPass_.process(tomLowPassState_, 0.0);
-    if (tomCountdown_ == 0) {
-        tomK_ = 0.04 * rate_.c;
-        tomE_ = tomL_;
+    const double burstK = 0.04 * rate_.c;
+    double s = tomLowPassState_;
+    Biquad highPass = tomHighPass_;
+    int countdown = tomCountdown_;
+    double E = tomE_;
+    double k = tomK_;
+    const double L = tomL_;
+    for (int n = 0; n < frames; ++n) {
+        s = noiseSpan_[n] * (1.0 - p) + p * s;
+        const double h = highPass.process(s, 0.0);
+        if (countdown == 0) {
+            k = burstK;
+            E = L;
+        }
+        // The countdown stops just below zero instead of running on until it wraps around.
+        if (countdown >= 0) {
+            --countdown;
+        }
+        E = E - (E * k + 1e-24);
+        tomNoiseSpan_[n] = (8.0 * E + 1.0) * h * (-0.25);
     }
-    // The countdown stops just below zero instead of running on until it wraps around.
-    if (tomCountdown_ >= 0) {
-        --tomCountdown_;
+    tomLowPassState_ = s;
+    tomHighPass_ = highPass;
+    tomCountdown_ = countdown;
+    tomE_ = E;
+    tomK_ = k;
+    tomNoise_ = tomNoiseSpan_[frames - 1];
+}
+
+void DrumEngine::beginBlock() {
+    std::fill(std::begin(sounding_), std::end(sounding_), false);
+}
+
+void DrumEngine::silenceChannel(int k, int offset, int frames) {
+    if (sounding_[k]) {
+        std::fill_n(out_[k] + offset, frames, 0.0f);
     }
-    tomE_ = tomE_ - (tomE_ * tomK_ + 1e-24);
-    tomNoise_ = (8.0 * tomE_ + 1.0) * h * (-0.25);
+}
+
+// Master gain and conversion to output samples, two values at a time (and a last single one).
+void DrumEngine::writeChannel(int k, const double* values, int offset, int frames) {
+    float* out = out_[k];
+    if (!sounding_[k]) {
+        std::fill_n(out, offset, 0.0f);
+        sounding_[k] = true;
+    }
+    out += offset;
+    const __m128d G = _mm_set1_pd(masterGain_);
+    int n = 0;
+    for (; n + 2 <= frames; n += 2) {
+        const __m128 pair = toSamples(_mm_mul_pd(G, _mm_loadu_pd(values + n)));
+        _mm_storel_pi(reinterpret_cast<__m64*>(out + n), pair);
+    }
+    if (n < frames) {
+        out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(G, _mm_set1_pd(values[n]))));
+    }
+}
+
+void DrumEngine::mixVoice(int k, int offset, int frames, bool first) {
+    // The master sum takes the voices in instrument order, as a frame-by-frame sum would; a
+    // silent voice adds exact zeros and is left out.
+    if (first) {
+        std::copy_n(voiceSpan_, frames, sumSpan_);
+    } else {
+        for (int n = 0; n < frames; ++n) {
+            sumSpan_[n] += voiceSpan_[n];
+        }
+    }
+    writeChannel(k, voiceSpan_, offset, frames);
+    mix_[k] = voiceSpan_[frames - 1];
+}
+
+void DrumEngine::render(int offset, int frames) {
+    if (frames <= 0) {
+        return;
+    }
+    renderNoise(frames);
+    renderTomNoise(frames);
+    const SpanInputs in{noiseSpan_, tomNoiseSpan_};
+
+    bool any = false;
+    auto voice = [&](auto& v, int instrument) {
+        const int k = 1 + instrument;
+        if (v.render(in, voiceSpan_, frames)) {
+            mixVoice(k, offset, frames, !any);
+            any = true;
+        } else {
+            silenceChannel(k, offset, frames);
+            mix_[k] = 0.0;
+        }
+    };
+    voice(bd_, kBD);
+    voice(sd_, kSD);
+    voice(lt_, kLT);
+    voice(mt_, kMT);
+    voice(ht_, kHT);
+    voice(rs_, kRS);
+    voice(hc_, kHC);
+    voice(ch_, kCH);
+    voice(oh_, kOH);
+    voice(cr_, kCR);
+    voice(rd_, kRD);
+
+    if (any) {
+        writeChannel(OutputFrame::kMaster, sumSpan_, offset, frames);
+        mix_[OutputFrame::kMaster] = sumSpan_[frames - 1];
+    } else {
+        silenceChannel(OutputFrame::kMaster, offset, frames);
+        mix_[OutputFrame::kMaster] = 0.0;
+    }
 }
 
 void DrumEngine::renderFrame(OutputFrame& out) {
-    stepNoise();
-    stepTomNoise();
-    const FrameInputs in{noise_, tomNoise_};
-
-    mix_[1 + kRS] = rs_.render(in);
-    mix_[1 + kHC] = hc_.render(in);
-    mix_[1 + kCH] = ch_.render(in);
-    mix_[1 + kOH] = oh_.render(in);
-    mix_[1 + kRD] = rd_.render(in);
-    mix_[1 + kCR] = cr_.render(in);
-    mix_[1 + kBD] = bd_.render(in);
-    mix_[1 + kSD] = sd_.render(in);
-    mix_[1 + kLT] = lt_.render(in);
-    mix_[1 + kMT] = mt_.render(in);
-    mix_[1 + kHT] = ht_.render(in);
-
-    double sum = 0.0;
-#pragma GCC unroll 16
-    for (int i = 0; i < kNumInstruments; ++i) {
-        sum += mix_[1 + i];
-    }
-    mix_[OutputFrame::kMaster] = sum;
-
-    // Master gain and conversion, two channels at a time.
-    static_assert(OutputFrame::kSize % 2 == 0);
-    const __m128d G = _mm_set1_pd(masterGain_);
-#pragma GCC unroll 8
-    for (int i = 0; i < OutputFrame::kSize; i += 2) {
-        const __m128 pair = toSamples(_mm_mul_pd(G, _mm_load_pd(mix_ + i)));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out.values + i), pair);
+    beginBlock();
+    render(0, 1);
+    for (int k = 0; k < OutputFrame::kSize; ++k) {
+        out.values[k] = sounding_[k] ? out_[k][0] : 0.0f;
     }
 }
 

@@ -24,6 +24,9 @@ namespace vorpalix {
 // during the block. Nothing here is atomic or locked, and no other thread may call in.
 class DrumEngine {
 public:
+    // Longest block render() works on; longer host blocks are rendered in parts.
+    static constexpr int kMaxFrames = 256;
+
     // Velocities of sequenced hits: a plain step (48/127 in single precision) and the accent step.
     static constexpr float kPlainVelocity = 0.37795275f;
     static constexpr float kAccentedVelocity = 0.6299528f;
@@ -54,7 +57,21 @@ public:
     void triggerStepPlain(int instrument, bool ignored, bool totalAccent);
     void triggerStepAccented(int instrument, bool ignored, bool totalAccent);
 
-    // Audio thread. No allocation, no locks. Fills one frame: master, then the eleven instruments.
+    // Audio thread. No allocation, no locks. Starts an output block of up to kMaxFrames frames:
+    // every output channel reads as silent until render() writes it.
+    void beginBlock();
+    // Audio thread. No allocation, no locks. Renders frames [offset, offset + frames) of the
+    // block (offset + frames <= kMaxFrames) into the output channels; the caller splits the block
+    // at the frames where triggers fall and renders the spans in order.
+    void render(int offset, int frames);
+    // The block's output channel k (OutputFrame order: master, then the eleven instruments).
+    // Valid up to the last frame rendered, and only while isSounding(k); a channel that is not
+    // sounding is silent for the whole block and has not been written.
+    const float* output(int k) const { return out_[k]; }
+    bool isSounding(int k) const { return sounding_[k]; }
+
+    // Audio thread. No allocation, no locks. Renders one frame as a block of its own and fills
+    // `out`: master, then the eleven instruments.
     void renderFrame(OutputFrame& out);
 
     // Read accessors, audio thread (and tests).
@@ -80,8 +97,12 @@ private:
     static void setTomKnob(TomVoice& tom, int knob, double x);
     static void setSampleKnob(SampleVoice& voice, int knob, double x);
     void preTrigger(int instrument, float velocity);
-    void stepNoise();
-    void stepTomNoise();
+    void renderNoise(int frames);
+    void renderTomNoise(int frames);
+    // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
+    void mixVoice(int k, int offset, int frames, bool first);
+    void writeChannel(int k, const double* values, int offset, int frames);
+    void silenceChannel(int k, int offset, int frames);
 
     SampleRateInfo rate_;
 
@@ -100,8 +121,17 @@ private:
     SampleVoice* sampleVoices_[4]; // CH, OH, CR, RD
 
     // The last frame before the master gain, laid out like OutputFrame: [0] the sum of the
-    // instruments, [1 + i] instrument i. Aligned so that the output stage reads it in pairs.
-    alignas(16) double mix_[OutputFrame::kSize] = {};
+    // instruments, [1 + i] instrument i.
+    double mix_[OutputFrame::kSize] = {};
+
+    // The block's output channels, and whether each holds anything but silence.
+    alignas(32) float out_[OutputFrame::kSize][kMaxFrames];
+    bool sounding_[OutputFrame::kSize] = {};
+    // Per-span work buffers: the shared sources, one voice's output, the sum of the voices.
+    alignas(32) double noiseSpan_[kMaxFrames];
+    alignas(32) double tomNoiseSpan_[kMaxFrames];
+    alignas(32) double voiceSpan_[kMaxFrames];
+    alignas(32) double sumSpan_[kMaxFrames];
     double masterGain_ = 0.5;
     double totalAccent_ = 0.5;
     bool mute_[kNumInstruments] = {};

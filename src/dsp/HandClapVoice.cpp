@@ -77,42 +77,81 @@ void HandClapVoice::trigger(float velocity) {
     kT2_ = 0.1 * sampleRate_.c;
 }
 
-double HandClapVoice::render(const FrameInputs& in) {
+bool HandClapVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
-    // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
-    if (countdown_ == 0) {
-        gate_ = 0.0;
-        kT1_ = kRev_;
-        kT2_ = 0.0008 * sampleRate_.c;
+    const double c = sampleRate_.c;
+    const double kRev = kRev_;
+    const double g = g_;
+    const double level = level_;
+    const std::array<double, 4> D = D_;
+    const double p800 = p800_;
+    const double k5 = k5_;
+    int pulseIndex = pulseIndex_;
+    int countdown = countdown_;
+    double gate = gate_;
+    double P = P_, P2 = P2_;
+    double T1 = T1_, T2 = T2_;
+    double kT1 = kT1_, kT2 = kT2_;
+    ResonatorStage stage = stage_;
+    double lp = lp_;
+    OnePoleHighPass highPass = highPass_;
+
+    bool playing = true;
+    int n = 0;
+    while (n < frames) {
+        // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
+        if (countdown == 0) {
+            gate = 0.0;
+            kT1 = kRev;
+            kT2 = 0.0008 * c;
+        }
+        if (countdown >= 0) {
+            --countdown;
+        }
+
+        // Pulse envelope: each pulse decays until it is spent, then the next one starts.
+        P = D[pulseIndex] * P + kAntiDenormal;
+        if (P <= kPulseEnd && pulseIndex != 3 && gate == 1.0) {
+            ++pulseIndex;
+            P = pulseIndex == 3 ? kLastPulseStart : 1.0;
+        }
+
+        stage.step(in.noise[n], 0.0);
+        const double r = stage.y1 - stage.y4;
+        const double hp = highPass.process(r, 0.0);
+
+        T1 = follow(T1, gate, kT1);
+        T2 = follow(T2, T1, kT2);
+        lp = p800 * lp + (1.0 - p800) * r;
+        P2 = follow(P2, P, k5);
+
+        out[n++] = (6.0 * hp * P2 - 0.2 * T1 * lp) * g * level * kOutputScale;
+
+        if (6.0 * P2 < 0.002 && 0.8 * T2 < 0.002) {
+            playing = false;
+            break;
+        }
     }
-    if (countdown_ >= 0) {
-        --countdown_;
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
     }
 
-    // Pulse envelope: each pulse decays until it is spent, then the next one starts.
-    P_ = D_[pulseIndex_] * P_ + kAntiDenormal;
-    if (P_ <= kPulseEnd && pulseIndex_ != 3 && gate_ == 1.0) {
-        ++pulseIndex_;
-        P_ = pulseIndex_ == 3 ? kLastPulseStart : 1.0;
-    }
-
-    stage_.step(in.noise, 0.0);
-    const double r = stage_.y1 - stage_.y4;
-    const double hp = highPass_.process(r, 0.0);
-
-    T1_ = follow(T1_, gate_, kT1_);
-    T2_ = follow(T2_, T1_, kT2_);
-    lp_ = p800_ * lp_ + (1.0 - p800_) * r;
-    P2_ = follow(P2_, P_, k5_);
-
-    const double output = (6.0 * hp * P2_ - 0.2 * T1_ * lp_) * g_ * level_ * kOutputScale;
-
-    if (6.0 * P2_ < 0.002 && 0.8 * T2_ < 0.002) {
-        playing_ = false;
-    }
-    return output;
+    playing_ = playing;
+    pulseIndex_ = pulseIndex;
+    countdown_ = countdown;
+    gate_ = gate;
+    P_ = P;
+    P2_ = P2;
+    T1_ = T1;
+    T2_ = T2;
+    kT1_ = kT1;
+    kT2_ = kT2;
+    stage_ = stage;
+    lp_ = lp;
+    highPass_ = highPass;
+    return true;
 }
 
 } // namespace vorpalix

@@ -24,8 +24,14 @@ public:
     void setTune(double x);
     void setReverb(double x);
 
-    // Audio thread. No allocation, no locks. One output sample from the frame's white noise.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Read-only views of the derived coefficients and envelope state.
     double tuneCoefficient() const { return wHC_; }

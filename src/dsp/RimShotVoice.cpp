@@ -79,35 +79,64 @@ void RimShotVoice::trigger(float velocity) {
     kEnv_ = followerCoefficient(0.9, sampleRate_.c);
 }
 
-double RimShotVoice::render(const FrameInputs& /*in*/) {
+bool RimShotVoice::render(const SpanInputs& /*in*/, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
-    // End-of-hit envelope: a short rise toward 1, then a slow fall.
-    if (countdown_ == 0) {
-        target_ = 0.0;
-        kEnv_ = 0.001 * sampleRate_.c;
-    }
-    if (countdown_ >= 0) {
-        --countdown_;
-    }
-    env_ = follow(env_, target_, kEnv_);
+    const double c = sampleRate_.c;
+    const double excitationDecay = excitationDecay_;
+    const double g = g_;
+    const double level = level_;
+    std::array<ResonatorStage, 3> stages = stages_;
+    Biquad bandPass = bandPass_;
+    double E = E_;
+    int countdown = countdown_;
+    double env = env_;
+    double target = target_;
+    double kEnv = kEnv_;
 
-    // Strike: a decaying step into all three resonators.
-    E_ *= excitationDecay_;
-    const double out1 = ResonatorStage::clampUnit(stages_[0].step(E_, kAntiDenormal));
-    const double out2 = stages_[1].step(E_, kAntiDenormal);
-    const double out3 = ResonatorStage::clampUnit(stages_[2].step(E_, kAntiDenormal));
+    bool playing = true;
+    int n = 0;
+    while (n < frames) {
+        // End-of-hit envelope: a short rise toward 1, then a slow fall.
+        if (countdown == 0) {
+            target = 0.0;
+            kEnv = 0.001 * c;
+        }
+        if (countdown >= 0) {
+            --countdown;
+        }
+        env = follow(env, target, kEnv);
 
-    const double sum = (out3 + out2 + out1) * 8.0;
-    const double sat = softClip(sum, 0.05, 1.4);
-    const double b = bandPass_.process(0.5 * sat);
-    const double output = b * g_ * level_ * kOutputScale;
+        // Strike: a decaying step into all three resonators.
+        E *= excitationDecay;
+        const double out1 = ResonatorStage::clampUnit(stages[0].step(E, kAntiDenormal));
+        const double out2 = stages[1].step(E, kAntiDenormal);
+        const double out3 = ResonatorStage::clampUnit(stages[2].step(E, kAntiDenormal));
 
-    if (env_ < 0.002) {
-        playing_ = false;
+        const double sum = (out3 + out2 + out1) * 8.0;
+        const double sat = softClip(sum, 0.05, 1.4);
+        const double b = bandPass.process(0.5 * sat);
+        out[n++] = b * g * level * kOutputScale;
+
+        if (env < 0.002) {
+            playing = false;
+            break;
+        }
     }
-    return output;
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
+    }
+
+    playing_ = playing;
+    stages_ = stages;
+    bandPass_ = bandPass;
+    E_ = E;
+    countdown_ = countdown;
+    env_ = env;
+    target_ = target;
+    kEnv_ = kEnv;
+    return true;
 }
 
 } // namespace vorpalix

@@ -153,61 +153,100 @@ void SampleVoice::trigger(float velocity) {
     kEnv_ = std::min(0.5 * sampleRate_.c, 1.0);
 }
 
-// The waveform at index i and fraction f; samples outside the waveform read as 0, and a choked
-// voice reads silence. Past the end of the waveform the hit is over.
-inline double SampleVoice::interpolate(std::size_t i, double f) {
-    if (i >= length_ + 2) {
-        active_ = false;
-        playing_ = false;
-        return 0.0;
-    }
-    if (choke_) {
-        return 0.0;
-    }
-    // samples_[i] is waveform sample i - 1; the zeros around the waveform stand for the
-    // samples outside it.
-    const double* S = samples_.data() + i;
-    return bSpline(S[0], S[1], S[2], S[3], f);
-}
-
-double SampleVoice::render(const FrameInputs& /*in*/) {
+bool SampleVoice::render(const SpanInputs& /*in*/, double* out, int frames) {
     // A hit cut short by a sample-rate change stays silent until the next trigger.
     if (!playing_ || !active_) {
-        return 0.0;
+        return false;
     }
     if (length_ == 0) {
         active_ = false;
         playing_ = false;
-        return 0.0;
+        return false;
     }
+    // samples_[i] is waveform sample i - 1; the zeros around the waveform stand for the samples
+    // outside it. Past index length + 1 the hit is over; a choked voice reads silence.
+    const double* samples = samples_.data();
+    const std::size_t end = length_ + 2;
+    const double increment = increment_;
+    const double level = level_;
+    const double outputScale = outputScale_;
+    double pos = pos_;
+    bool choke = choke_;
+    Biquad lowPass = lowPass_;
+    bool playing = true;
+    int n = 0;
 
     if (kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat) {
-        // 0.416 ms attack toward g^2, then the Decay knob's fall.
-        if (countdown_ == 0) {
-            target_ = 0.0;
-            kEnv_ = kDec_;
+        const bool openHat = kind_ == SampleKind::OpenHat;
+        const double kDec = kDec_;
+        int countdown = countdown_;
+        double target = target_;
+        double kEnv = kEnv_;
+        double env = env_;
+        while (n < frames) {
+            // 0.416 ms attack toward g^2, then the Decay knob's fall.
+            if (countdown == 0) {
+                target = 0.0;
+                kEnv = kDec;
+            }
+            if (countdown >= 0) {
+                --countdown;
+            }
+            env = follow(env, target, kEnv);
+            pos += increment;
+            if (openHat && pos >= kOpenHatCutPoint) {
+                choke = true;
+            }
+            // The position is never negative, so truncation is the floor.
+            const auto i = static_cast<std::size_t>(pos);
+            double s = 0.0;
+            if (i >= end) {
+                playing = false;
+            } else if (!choke) {
+                const double* S = samples + i;
+                s = bSpline(S[0], S[1], S[2], S[3], pos - static_cast<double>(i));
+            }
+            out[n++] = lowPass.process(s) * env * level * outputScale;
+            if (!playing) {
+                break;
+            }
         }
-        if (countdown_ >= 0) {
-            --countdown_;
+        countdown_ = countdown;
+        target_ = target;
+        kEnv_ = kEnv;
+        env_ = env;
+    } else {
+        // Crash and ride: a linear fade over L x 32768 source samples, bent by exp.
+        const double invFadeSamples = invFadeSamples_;
+        const double g2 = g2_;
+        while (n < frames) {
+            pos += increment;
+            const auto i = static_cast<std::size_t>(pos);
+            const double fade = 1.0 - pos * invFadeSamples;
+            const double gain = fade <= 0.0 ? 0.0 : (expLookup(fade) - 1.0) * kInvE;
+            double s = 0.0;
+            if (i >= end) {
+                playing = false;
+            } else if (!choke) {
+                const double* S = samples + i;
+                s = bSpline(S[0], S[1], S[2], S[3], pos - static_cast<double>(i));
+            }
+            out[n++] = lowPass.process(s) * gain * g2 * level * outputScale;
+            if (!playing) {
+                break;
+            }
         }
-        env_ = follow(env_, target_, kEnv_);
-        pos_ += increment_;
-        if (kind_ == SampleKind::OpenHat && pos_ >= kOpenHatCutPoint) {
-            choke_ = true;
-        }
-        // The position is never negative, so truncation is the floor.
-        const auto i = static_cast<std::size_t>(pos_);
-        const double s = interpolate(i, pos_ - static_cast<double>(i));
-        return lowPass_.process(s) * env_ * level_ * outputScale_;
+    }
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
     }
 
-    // Crash and ride: a linear fade over L x 32768 source samples, bent by exp.
-    pos_ += increment_;
-    const auto i = static_cast<std::size_t>(pos_);
-    const double fade = 1.0 - pos_ * invFadeSamples_;
-    const double gain = fade <= 0.0 ? 0.0 : (expLookup(fade) - 1.0) * kInvE;
-    const double s = interpolate(i, pos_ - static_cast<double>(i));
-    return lowPass_.process(s) * gain * g2_ * level_ * outputScale_;
+    playing_ = playing;
+    active_ = playing;
+    pos_ = pos;
+    choke_ = choke;
+    lowPass_ = lowPass;
+    return true;
 }
 
 } // namespace vorpalix

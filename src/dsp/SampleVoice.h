@@ -43,8 +43,14 @@ public:
     void setChoked(bool choked) { choke_ = choked; }
     bool isChoked() const { return choke_; }
 
-    // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Uniform cubic B-spline through four neighbouring samples at fraction f (0..1) between t1
     // and t2.
@@ -64,7 +70,6 @@ public:
     double fadeLength() const { return L_; }
 
 private:
-    double interpolate(std::size_t i, double f);
     void updateDecay();
 
     SampleKind kind_;

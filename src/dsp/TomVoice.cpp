@@ -126,99 +126,158 @@ void TomVoice::trigger(float velocity) {
     }
 }
 
-double TomVoice::render(const FrameInputs& in) {
+bool TomVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
-
-    // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay coefficients,
-    // set once when the hold ends. Those that follow a knob are read every frame.
-    if (holdCounter_ >= 0) {
-        --holdCounter_;
-        osc_[0].phase = osc_[2].phase = kHeldPhase13;
-        osc_[1].phase = kHeldPhase125;
-    } else {
-        if (holdCounter_ == -1) {
-            holdCounter_ = -2;
-            const double c = c_;
-            kOsc_ = 1.0;
-            G_ = 0.0;
-            kK_ = 0.0007 * c;
-            kA_ = 0.00045 * c;
-            kC_ = 0.001 * c;
-            kD_ = 0.005 * c;
-        }
-        kP_ = kDecay_;
-        kN_ = kTone_;
-        kSA_ = kSweepA_;
-        kSB_ = kSweepB_;
-    }
-
-    const double peak = gSq_ * G_;
-    eP_ = follow(eP_, peak, kP_);
-    eK_ = follow(eK_, G_, kK_);
-    A_ = follow(A_, peak, kA_);
-    B_ = follow(B_, eP_, kB_);
-    C_ = follow(C_, peak, kC_);
-    eN_ = follow(eN_, peak, kN_);
-    eSA_ = follow(eSA_, G_, kSA_);
-    eSB_ = follow(eSB_, G_, kSB_);
-    eD_ = follow(eD_, 6.0 * G_, kD_);
-    const double S = (eSA_ + eSB_) / 2.0;
-
-    // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
+    const double c = c_;
+    const double kDecay = kDecay_;
+    const double kTone = kTone_;
+    const double kSweepA = kSweepA_;
+    const double kSweepB = kSweepB_;
     const double tune = tune_;
     const double depth = depth_;
     const double twoPiPerRate = twoPiPerRate_;
-    const double eK = eK_;
-    const double kOsc = kOsc_;
-#pragma GCC unroll 3
-    for (Oscillator& osc : osc_) {
-        const double fk = osc.f;
-        const double sweep = fk * depth - fk;
-        const double inc = (fk * tune + S * sweep) * twoPiPerRate;
-        const double d = sweep * eK + fk;
-        const double s = 1.0 - osc.skewPerHz * d; // (1/d - skewConst/fk) d
-        const double piS = kPiF * s;
-        double phase = osc.phase + inc;
-        if (phase > kTwoPiF) {
-            phase -= kTwoPiF;
-        }
-        osc.phase = phase;
-        if (phase >= 2.0 * piS) {
-            osc.v = ((piS - phase) + kPiF) * kInvPiF / (1.0 - s);
+    const double gSq = gSq_;
+    const double V = V_;
+    const double kLf = kLf_;
+    const double level = level_;
+    Oscillator osc[3] = {osc_[0], osc_[1], osc_[2]};
+    double Lf = Lf_;
+    double G = G_;
+    int holdCounter = holdCounter_;
+    double eP = eP_, kP = kP_;
+    double A = A_, kA = kA_;
+    double B = B_, kB = kB_;
+    double C = C_, kC = kC_;
+    double eN = eN_, kN = kN_;
+    double eSA = eSA_, kSA = kSA_;
+    double eSB = eSB_, kSB = kSB_;
+    double eK = eK_, kK = kK_;
+    double eD = eD_, kD = kD_;
+    double kOsc = kOsc_;
+    Biquad dcBlock = dcBlock_;
+
+    bool playing = true;
+    int n = 0;
+    while (n < frames) {
+        // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay
+        // coefficients, set once when the hold ends.
+        if (holdCounter >= 0) {
+            --holdCounter;
+            osc[0].phase = osc[2].phase = kHeldPhase13;
+            osc[1].phase = kHeldPhase125;
         } else {
-            osc.v = (phase - piS) * kInvPiF / s;
+            if (holdCounter == -1) {
+                holdCounter = -2;
+                kOsc = 1.0;
+                G = 0.0;
+                kK = 0.0007 * c;
+                kA = 0.00045 * c;
+                kC = 0.001 * c;
+                kD = 0.005 * c;
+            }
+            kP = kDecay;
+            kN = kTone;
+            kSA = kSweepA;
+            kSB = kSweepB;
         }
-        osc.w = follow(osc.w, osc.v, kOsc);
+
+        const double peak = gSq * G;
+        eP = follow(eP, peak, kP);
+        eK = follow(eK, G, kK);
+        A = follow(A, peak, kA);
+        B = follow(B, eP, kB);
+        C = follow(C, peak, kC);
+        eN = follow(eN, peak, kN);
+        eSA = follow(eSA, G, kSA);
+        eSB = follow(eSB, G, kSB);
+        eD = follow(eD, 6.0 * G, kD);
+        const double S = (eSA + eSB) / 2.0;
+
+        // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
+#pragma GCC unroll 3
+        for (Oscillator& o : osc) {
+            const double fk = o.f;
+            const double sweep = fk * depth - fk;
+            const double inc = (fk * tune + S * sweep) * twoPiPerRate;
+            const double d = sweep * eK + fk;
+            const double s = 1.0 - o.skewPerHz * d; // (1/d - skewConst/fk) d
+            const double piS = kPiF * s;
+            double phase = o.phase + inc;
+            if (phase > kTwoPiF) {
+                phase -= kTwoPiF;
+            }
+            o.phase = phase;
+            if (phase >= 2.0 * piS) {
+                o.v = ((piS - phase) + kPiF) * kInvPiF / (1.0 - s);
+            } else {
+                o.v = (phase - piS) * kInvPiF / s;
+            }
+            o.w = follow(o.w, o.v, kOsc);
+        }
+
+        // The soft clipper's 1/drive as a constant factor.
+        constexpr double kDrive = 6.6;
+        constexpr double kInvDrive = 1.0 / kDrive;
+        double x = 0.8 * osc[0].w;
+        if (x >= 0.0) {
+            x = (1.0 + 5.0 * eD) * x;
+        }
+        double o1 = softClip(x, 0.1, kDrive, kInvDrive);
+        if (o1 >= 0.0) {
+            o1 = (1.0 - 0.2 * eD) * o1;
+        }
+        const double o2 = softClip(0.8 * osc[1].w, 0.1, kDrive, kInvDrive);
+        const double o3 = softClip(0.8 * osc[2].w, 0.1, kDrive, kInvDrive);
+
+        const double a = 1.0 - expLookup(-A);
+        const double b = 1.0 - expLookup(-B);
+        const double cc = 1.0 - expLookup(-C);
+        const double m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
+
+        const double hp = dcBlock.process(m);
+        Lf = follow(Lf, V, kLf);
+        out[n] = (eN * in.tomNoise[n] + hp) * Lf * level * 0.6435;
+        ++n;
+
+        if (A < 0.002 && B < 0.002 && C < 0.002) {
+            playing = false;
+            break;
+        }
+    }
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
     }
 
-    // The soft clipper's 1/drive as a constant factor.
-    constexpr double kDrive = 6.6;
-    constexpr double kInvDrive = 1.0 / kDrive;
-    double x = 0.8 * osc_[0].w;
-    if (x >= 0.0) {
-        x = (1.0 + 5.0 * eD_) * x;
+    playing_ = playing;
+    for (int k = 0; k < 3; ++k) {
+        osc_[k] = osc[k];
     }
-    double o1 = softClip(x, 0.1, kDrive, kInvDrive);
-    if (o1 >= 0.0) {
-        o1 = (1.0 - 0.2 * eD_) * o1;
-    }
-    const double o2 = softClip(0.8 * osc_[1].w, 0.1, kDrive, kInvDrive);
-    const double o3 = softClip(0.8 * osc_[2].w, 0.1, kDrive, kInvDrive);
-
-    const double a = 1.0 - expLookup(-A_);
-    const double b = 1.0 - expLookup(-B_);
-    const double cc = 1.0 - expLookup(-C_);
-    const double m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
-
-    if (A_ < 0.002 && B_ < 0.002 && C_ < 0.002) {
-        playing_ = false;
-    }
-
-    const double hp = dcBlock_.process(m);
-    Lf_ = follow(Lf_, V_, kLf_);
-    return (eN_ * in.tomNoise + hp) * Lf_ * level() * 0.6435;
+    Lf_ = Lf;
+    G_ = G;
+    holdCounter_ = holdCounter;
+    eP_ = eP;
+    kP_ = kP;
+    A_ = A;
+    kA_ = kA;
+    B_ = B;
+    kB_ = kB;
+    C_ = C;
+    kC_ = kC;
+    eN_ = eN;
+    kN_ = kN;
+    eSA_ = eSA;
+    kSA_ = kSA;
+    eSB_ = eSB;
+    kSB_ = kSB;
+    eK_ = eK;
+    kK_ = kK;
+    eD_ = eD;
+    kD_ = kD;
+    kOsc_ = kOsc;
+    dcBlock_ = dcBlock;
+    return true;
 }
 
 } // namespace vorpalix

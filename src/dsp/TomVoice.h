@@ -33,8 +33,15 @@ public:
     void setDecay(double x);
     void setTuneDecay(double x);
 
-    // Audio thread. One output sample; 0 while idle. `in.tomNoise` is mixed in under eN.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle. The
+    // tom noise is mixed in under eN.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Derived values, for the editor and tests.
     double tune() const { return tune_; }
