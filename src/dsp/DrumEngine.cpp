@@ -376,18 +376,18 @@ void DrumEngine::writeChannel(int k, const double* values, int offset, int frame
     }
 }
 
-void DrumEngine::mixVoice(int k, int offset, int frames, bool first) {
+void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, bool first) {
     // The master sum takes the voices in instrument order, as a frame-by-frame sum would; a
     // silent voice adds exact zeros and is left out.
     if (first) {
-        std::copy_n(voiceSpan_, frames, sumSpan_);
+        std::copy_n(values, frames, sumSpan_);
     } else {
         for (int n = 0; n < frames; ++n) {
-            sumSpan_[n] += voiceSpan_[n];
+            sumSpan_[n] += values[n];
         }
     }
-    writeChannel(k, voiceSpan_, offset, frames);
-    mix_[k] = voiceSpan_[frames - 1];
+    writeChannel(k, values, offset, frames);
+    mix_[k] = values[frames - 1];
 }
 
 void DrumEngine::render(int offset, int frames) {
@@ -399,21 +399,29 @@ void DrumEngine::render(int offset, int frames) {
     const SpanInputs in{noiseSpan_, tomNoiseSpan_};
 
     bool any = false;
-    auto voice = [&](auto& v, int instrument) {
+    auto mix = [&](bool playing, int instrument, const double* values) {
         const int k = 1 + instrument;
-        if (v.render(in, voiceSpan_, frames)) {
-            mixVoice(k, offset, frames, !any);
+        if (playing) {
+            mixVoice(k, values, offset, frames, !any);
             any = true;
         } else {
             silenceChannel(k, offset, frames);
             mix_[k] = 0.0;
         }
     };
+    auto voice = [&](auto& v, int instrument) {
+        mix(v.render(in, voiceSpan_, frames), instrument, voiceSpan_);
+    };
     voice(bd_, kBD);
     voice(sd_, kSD);
-    voice(lt_, kLT);
-    voice(mt_, kMT);
-    voice(ht_, kHT);
+    // The three toms side by side.
+    TomVoice* const toms[3] = {&lt_, &mt_, &ht_};
+    double* const tomOut[3] = {tomSpan_[0], tomSpan_[1], tomSpan_[2]};
+    const bool tomPlaying[3] = {lt_.isPlaying(), mt_.isPlaying(), ht_.isPlaying()};
+    TomVoice::renderGroup(toms, tomOut, 3, in, frames);
+    for (int j = 0; j < 3; ++j) {
+        mix(tomPlaying[j], kLT + j, tomOut[j]);
+    }
     voice(rs_, kRS);
     voice(hc_, kHC);
     voice(ch_, kCH);

@@ -100,7 +100,7 @@ private:
     void renderNoise(int frames);
     void renderTomNoise(int frames);
     // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
-    void mixVoice(int k, int offset, int frames, bool first);
+    void mixVoice(int k, const double* values, int offset, int frames, bool first);
     void writeChannel(int k, const double* values, int offset, int frames);
     void silenceChannel(int k, int offset, int frames);
 
@@ -131,6 +131,7 @@ private:
     alignas(32) double noiseSpan_[kMaxFrames];
     alignas(32) double tomNoiseSpan_[kMaxFrames];
     alignas(32) double voiceSpan_[kMaxFrames];
+    alignas(32) double tomSpan_[3][kMaxFrames];
     alignas(32) double sumSpan_[kMaxFrames];
     double masterGain_ = 0.5;
     double totalAccent_ = 0.5;

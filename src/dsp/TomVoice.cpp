@@ -2,6 +2,7 @@
 
 #include "dsp/LookupTables.h"
 #include "dsp/PhaseConstants.h"
+#include "dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -130,60 +131,168 @@ bool TomVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
         return false;
     }
-    const double c = c_;
-    const double kDecay = kDecay_;
-    const double kTone = kTone_;
-    const double kSweepA = kSweepA_;
-    const double kSweepB = kSweepB_;
-    const double tune = tune_;
-    const double depth = depth_;
-    const double twoPiPerRate = twoPiPerRate_;
-    const double gSq = gSq_;
-    const double V = V_;
-    const double kLf = kLf_;
-    const double level = level_;
-    Oscillator osc[3] = {osc_[0], osc_[1], osc_[2]};
-    double Lf = Lf_;
-    double G = G_;
-    int holdCounter = holdCounter_;
-    double eP = eP_, kP = kP_;
-    double A = A_, kA = kA_;
-    double B = B_, kB = kB_;
-    double C = C_, kC = kC_;
-    double eN = eN_, kN = kN_;
-    double eSA = eSA_, kSA = kSA_;
-    double eSB = eSB_, kSB = kSB_;
-    double eK = eK_, kK = kK_;
-    double eD = eD_, kD = kD_;
-    double kOsc = kOsc_;
-    Biquad dcBlock = dcBlock_;
+    TomVoice* self = this;
+    renderGroup(&self, &out, 1, in, frames);
+    return true;
+}
 
-    bool playing = true;
+void TomVoice::renderGroup(TomVoice* const* toms, double* const* outs, int count,
+                           const SpanInputs& in, int frames) {
+    constexpr int kMaxToms = 4;
+    TomVoice* lane[kMaxToms];
+    double* out[kMaxToms];
+    int active = 0;
+    for (int k = 0; k < count && k < kMaxToms; ++k) {
+        if (toms[k]->playing_) {
+            lane[active] = toms[k];
+            out[active] = outs[k];
+            ++active;
+        }
+    }
+    const int width = lanes::hasAvx2() ? lanes::Four::kCount : lanes::Two::kCount;
+    for (int first = 0; first < active; first += width) {
+        renderChunk(lane + first, out + first, std::min(width, active - first), in, frames);
+    }
+}
+
+// Toms that play side by side, one per lane, until each hit ends or the span is done.
+void TomVoice::renderChunk(TomVoice* const* toms, double* const* outs, int count,
+                           const SpanInputs& in, int frames) {
+    TomVoice* lane[lanes::Four::kCount];
+    double* out[lanes::Four::kCount];
+    int active = count;
+    for (int k = 0; k < count; ++k) {
+        lane[k] = toms[k];
+        out[k] = outs[k];
+    }
     int n = 0;
-    while (n < frames) {
-        // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay
-        // coefficients, set once when the hold ends.
-        if (holdCounter >= 0) {
-            --holdCounter;
-            osc[0].phase = osc[2].phase = kHeldPhase13;
-            osc[1].phase = kHeldPhase125;
-        } else {
-            if (holdCounter == -1) {
-                holdCounter = -2;
-                kOsc = 1.0;
-                G = 0.0;
-                kK = 0.0007 * c;
-                kA = 0.00045 * c;
-                kC = 0.001 * c;
-                kD = 0.005 * c;
+    while (active > 0 && n < frames) {
+        // The hold ends at the start of a frame; the parts in between have every lane either
+        // holding or past its hold throughout.
+        int length = frames - n;
+        for (int k = 0; k < active; ++k) {
+            TomVoice& t = *lane[k];
+            if (t.holdCounter_ == -1) {
+                t.holdCounter_ = -2;
+                const double c = t.c_;
+                t.kOsc_ = 1.0;
+                t.G_ = 0.0;
+                t.kK_ = 0.0007 * c;
+                t.kA_ = 0.00045 * c;
+                t.kC_ = 0.001 * c;
+                t.kD_ = 0.005 * c;
             }
-            kP = kDecay;
-            kN = kTone;
-            kSA = kSweepA;
-            kSB = kSweepB;
+            if (t.holdCounter_ < 0) {
+                // Past the hold the coefficients that follow a knob are read every frame.
+                t.kP_ = t.kDecay_;
+                t.kN_ = t.kTone_;
+                t.kSA_ = t.kSweepA_;
+                t.kSB_ = t.kSweepB_;
+            } else {
+                length = std::min(length, t.holdCounter_ + 1);
+            }
+        }
+        for (int k = active; k < lanes::Four::kCount; ++k) {
+            lane[k] = lane[0];
+        }
+        double* partOut[lanes::Four::kCount];
+        for (int k = 0; k < active; ++k) {
+            partOut[k] = out[k] + n;
+        }
+        const int done = lanes::hasAvx2()
+                             ? renderLanesAvx2(lane, active, in.tomNoise + n, partOut, length)
+                             : renderLanesBase(lane, active, in.tomNoise + n, partOut, length);
+        n += done;
+        // A tom whose hit ended outputs zeros for the rest of the span.
+        int kept = 0;
+        for (int k = 0; k < active; ++k) {
+            if (lane[k]->playing_) {
+                lane[kept] = lane[k];
+                out[kept] = out[k];
+                ++kept;
+            } else {
+                std::fill(out[k] + n, out[k] + frames, 0.0);
+            }
+        }
+        active = kept;
+    }
+}
+
+// Renders the toms of lanes 0..count-1 side by side (the other lanes repeat lane 0 and are not
+// stored) for up to `frames` frames, and stops after the first frame in which a hit ends.
+// Returns the frames rendered. Every lane is holding, or past its hold, for the whole part.
+template <class L>
+[[gnu::always_inline]] inline int TomVoice::renderLanes(TomVoice* const* t, int count,
+                                                        const double* tomNoise, double* const* out,
+                                                        int frames) {
+    using namespace lanes;
+    using V = typename L::V;
+    using Mask = typename L::Mask;
+    const auto get = [t](double TomVoice::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->*m; });
+    };
+    const auto put = [ t, count ](double TomVoice::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->*m = v[k];
+        }
+    };
+    const auto getOsc = [t](int j, double Oscillator::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->osc_[j].*m; });
+    };
+    const auto putOsc =
+        [ t, count ](int j, double Oscillator::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->osc_[j].*m = v[k];
+        }
+    };
+    const auto getDc = [t](double Biquad::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->dcBlock_.*m; });
+    };
+    const auto putDc = [ t, count ](double Biquad::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->dcBlock_.*m = v[k];
+        }
+    };
+
+    const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
+    const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
+    const V kP = get(&TomVoice::kP_), kA = get(&TomVoice::kA_), kB = get(&TomVoice::kB_);
+    const V kC = get(&TomVoice::kC_), kN = get(&TomVoice::kN_), kSA = get(&TomVoice::kSA_);
+    const V kSB = get(&TomVoice::kSB_), kK = get(&TomVoice::kK_), kD = get(&TomVoice::kD_);
+    const V kOsc = get(&TomVoice::kOsc_), kLf = get(&TomVoice::kLf_);
+    const V tune = get(&TomVoice::tune_), depth = get(&TomVoice::depth_);
+    const V twoPiPerRate = get(&TomVoice::twoPiPerRate_);
+    const V gSq = get(&TomVoice::gSq_), Vt = get(&TomVoice::V_), G = get(&TomVoice::G_);
+    const V level = get(&TomVoice::level_);
+    const V b0 = getDc(&Biquad::b0), b1 = getDc(&Biquad::b1), b2 = getDc(&Biquad::b2);
+    const V a1 = getDc(&Biquad::a1), a2 = getDc(&Biquad::a2);
+    V x1 = getDc(&Biquad::x1), x2 = getDc(&Biquad::x2);
+    V y1 = getDc(&Biquad::y1), y2 = getDc(&Biquad::y2);
+    V eP = get(&TomVoice::eP_), A = get(&TomVoice::A_), B = get(&TomVoice::B_);
+    V C = get(&TomVoice::C_), eN = get(&TomVoice::eN_), eSA = get(&TomVoice::eSA_);
+    V eSB = get(&TomVoice::eSB_), eK = get(&TomVoice::eK_), eD = get(&TomVoice::eD_);
+    V Lf = get(&TomVoice::Lf_);
+    V f[3], skewPerHz[3], phase[3], v[3], w[3];
+    for (int j = 0; j < 3; ++j) {
+        f[j] = getOsc(j, &Oscillator::f);
+        skewPerHz[j] = getOsc(j, &Oscillator::skewPerHz);
+        phase[j] = getOsc(j, &Oscillator::phase);
+        v[j] = getOsc(j, &Oscillator::v);
+        w[j] = getOsc(j, &Oscillator::w);
+    }
+    const V heldPhase[3] = {splat<V>(kHeldPhase13), splat<V>(kHeldPhase125),
+                            splat<V>(kHeldPhase13)};
+
+    int n = 0;
+    Mask ended{};
+    while (n < frames) {
+        // Hold: the phases stay fixed.
+#pragma GCC unroll 3
+        for (int j = 0; j < 3; ++j) {
+            phase[j] = select(hold, heldPhase[j], phase[j]);
         }
 
-        const double peak = gSq * G;
+        const V peak = gSq * G;
         eP = follow(eP, peak, kP);
         eK = follow(eK, G, kK);
         A = follow(A, peak, kA);
@@ -193,91 +302,100 @@ bool TomVoice::render(const SpanInputs& in, double* out, int frames) {
         eSA = follow(eSA, G, kSA);
         eSB = follow(eSB, G, kSB);
         eD = follow(eD, 6.0 * G, kD);
-        const double S = (eSA + eSB) / 2.0;
+        const V S = (eSA + eSB) / 2.0;
 
         // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
 #pragma GCC unroll 3
-        for (Oscillator& o : osc) {
-            const double fk = o.f;
-            const double sweep = fk * depth - fk;
-            const double inc = (fk * tune + S * sweep) * twoPiPerRate;
-            const double d = sweep * eK + fk;
-            const double s = 1.0 - o.skewPerHz * d; // (1/d - skewConst/fk) d
-            const double piS = kPiF * s;
-            double phase = o.phase + inc;
-            if (phase > kTwoPiF) {
-                phase -= kTwoPiF;
-            }
-            o.phase = phase;
-            if (phase >= 2.0 * piS) {
-                o.v = ((piS - phase) + kPiF) * kInvPiF / (1.0 - s);
-            } else {
-                o.v = (phase - piS) * kInvPiF / s;
-            }
-            o.w = follow(o.w, o.v, kOsc);
+        for (int j = 0; j < 3; ++j) {
+            const V fk = f[j];
+            const V sweep = fk * depth - fk;
+            const V inc = (fk * tune + S * sweep) * twoPiPerRate;
+            const V d = sweep * eK + fk;
+            const V s = 1.0 - skewPerHz[j] * d; // (1/d - skewConst/fk) d
+            const V piS = kPiF * s;
+            V p = phase[j] + inc;
+            p = select(p > kTwoPiF, p - kTwoPiF, p);
+            phase[j] = p;
+            const Mask falling = p >= 2.0 * piS;
+            const V rise = select(falling, (piS - p) + kPiF, p - piS);
+            v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
+            w[j] = follow(w[j], v[j], kOsc);
         }
 
         // The soft clipper's 1/drive as a constant factor.
         constexpr double kDrive = 6.6;
         constexpr double kInvDrive = 1.0 / kDrive;
-        double x = 0.8 * osc[0].w;
-        if (x >= 0.0) {
-            x = (1.0 + 5.0 * eD) * x;
-        }
-        double o1 = softClip(x, 0.1, kDrive, kInvDrive);
-        if (o1 >= 0.0) {
-            o1 = (1.0 - 0.2 * eD) * o1;
-        }
-        const double o2 = softClip(0.8 * osc[1].w, 0.1, kDrive, kInvDrive);
-        const double o3 = softClip(0.8 * osc[2].w, 0.1, kDrive, kInvDrive);
+        V x = 0.8 * w[0];
+        x = select(x >= 0.0, (1.0 + 5.0 * eD) * x, x);
+        V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
+        o1 = select(o1 >= 0.0, (1.0 - 0.2 * eD) * o1, o1);
+        const V o2 = softClip<V>(0.8 * w[1], 0.1, kDrive, kInvDrive);
+        const V o3 = softClip<V>(0.8 * w[2], 0.1, kDrive, kInvDrive);
 
-        const double a = 1.0 - expLookup(-A);
-        const double b = 1.0 - expLookup(-B);
-        const double cc = 1.0 - expLookup(-C);
-        const double m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
+        const V a = 1.0 - expLookup<V>(-A);
+        const V b = 1.0 - expLookup<V>(-B);
+        const V cc = 1.0 - expLookup<V>(-C);
+        const V m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
 
-        const double hp = dcBlock.process(m);
-        Lf = follow(Lf, V, kLf);
-        out[n] = (eN * in.tomNoise[n] + hp) * Lf * level * 0.6435;
+        // DC blocker (the biquad's process, lane by lane).
+        const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
+        x2 = x1;
+        x1 = m;
+        y2 = y1;
+        y1 = hp;
+        Lf = follow(Lf, Vt, kLf);
+        const V y = (eN * tomNoise[n] + hp) * Lf * level * 0.6435;
+        for (int k = 0; k < count; ++k) {
+            out[k][n] = y[k];
+        }
         ++n;
 
-        if (A < 0.002 && B < 0.002 && C < 0.002) {
-            playing = false;
+        ended = (A < 0.002) & (B < 0.002) & (C < 0.002) & live;
+        if (any(ended)) {
             break;
         }
     }
-    for (; n < frames; ++n) {
-        out[n] = 0.0;
-    }
 
-    playing_ = playing;
-    for (int k = 0; k < 3; ++k) {
-        osc_[k] = osc[k];
+    for (int k = 0; k < count; ++k) {
+        TomVoice& tom = *t[k];
+        if (hold[k] != 0) {
+            tom.holdCounter_ -= n;
+        }
+        if (ended[k] != 0) {
+            tom.playing_ = false;
+        }
     }
-    Lf_ = Lf;
-    G_ = G;
-    holdCounter_ = holdCounter;
-    eP_ = eP;
-    kP_ = kP;
-    A_ = A;
-    kA_ = kA;
-    B_ = B;
-    kB_ = kB;
-    C_ = C;
-    kC_ = kC;
-    eN_ = eN;
-    kN_ = kN;
-    eSA_ = eSA;
-    kSA_ = kSA;
-    eSB_ = eSB;
-    kSB_ = kSB;
-    eK_ = eK;
-    kK_ = kK;
-    eD_ = eD;
-    kD_ = kD;
-    kOsc_ = kOsc;
-    dcBlock_ = dcBlock;
-    return true;
+    for (int j = 0; j < 3; ++j) {
+        putOsc(j, &Oscillator::phase, phase[j]);
+        putOsc(j, &Oscillator::v, v[j]);
+        putOsc(j, &Oscillator::w, w[j]);
+    }
+    put(&TomVoice::eP_, eP);
+    put(&TomVoice::A_, A);
+    put(&TomVoice::B_, B);
+    put(&TomVoice::C_, C);
+    put(&TomVoice::eN_, eN);
+    put(&TomVoice::eSA_, eSA);
+    put(&TomVoice::eSB_, eSB);
+    put(&TomVoice::eK_, eK);
+    put(&TomVoice::eD_, eD);
+    put(&TomVoice::Lf_, Lf);
+    putDc(&Biquad::x1, x1);
+    putDc(&Biquad::x2, x2);
+    putDc(&Biquad::y1, y1);
+    putDc(&Biquad::y2, y2);
+    return n;
+}
+
+[[gnu::target("avx2")]] int TomVoice::renderLanesAvx2(TomVoice* const* t, int count,
+                                                      const double* tomNoise, double* const* out,
+                                                      int frames) {
+    return renderLanes<lanes::Four>(t, count, tomNoise, out, frames);
+}
+
+int TomVoice::renderLanesBase(TomVoice* const* t, int count, const double* tomNoise,
+                              double* const* out, int frames) {
+    return renderLanes<lanes::Two>(t, count, tomNoise, out, frames);
 }
 
 } // namespace vorpalix

@@ -36,6 +36,11 @@ public:
     // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle. The
     // tom noise is mixed in under eN.
     bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. No allocation, no locks. Renders the span of up to four toms at once, side by
+    // side in vector lanes, into outs[k] for toms[k]; toms that are idle are skipped and their
+    // outs left alone (check isPlaying() before). Same samples as rendering them one by one.
+    static void renderGroup(TomVoice* const* toms, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
     // Audio thread. One output sample; 0 while idle.
     double render(const FrameInputs& in) {
         double y = 0.0;
@@ -57,6 +62,16 @@ public:
     double noiseEnvelope() const { return eN_; }
 
 private:
+    static void renderChunk(TomVoice* const* toms, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
+    template <class Lanes>
+    static int renderLanes(TomVoice* const* t, int count, const double* tomNoise,
+                           double* const* out, int frames);
+    static int renderLanesAvx2(TomVoice* const* t, int count, const double* tomNoise,
+                               double* const* out, int frames);
+    static int renderLanesBase(TomVoice* const* t, int count, const double* tomNoise,
+                               double* const* out, int frames);
+
     struct Oscillator {
         double f = 0.0;         // base frequency fk
         double skewConst = 0.0; // 0.565 or 0.575
