@@ -357,7 +357,7 @@ void DrumEngine::silenceChannel(int k, int offset, int frames) {
     }
 }
 
-// Master gain and conversion to output samples, two values at a time (and a last single one).
+// Master gain and conversion to output samples, four values at a time.
 void DrumEngine::writeChannel(int k, const double* values, int offset, int frames) {
     float* out = out_[k];
     if (!sounding_[k]) {
@@ -367,11 +367,12 @@ void DrumEngine::writeChannel(int k, const double* values, int offset, int frame
     out += offset;
     const __m128d G = _mm_set1_pd(masterGain_);
     int n = 0;
-    for (; n + 2 <= frames; n += 2) {
-        const __m128 pair = toSamples(_mm_mul_pd(G, _mm_loadu_pd(values + n)));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out + n), pair);
+    for (; n + 4 <= frames; n += 4) {
+        const __m128 low = toSamples(_mm_mul_pd(G, _mm_loadu_pd(values + n)));
+        const __m128 high = toSamples(_mm_mul_pd(G, _mm_loadu_pd(values + n + 2)));
+        _mm_storeu_ps(out + n, _mm_movelh_ps(low, high));
     }
-    if (n < frames) {
+    for (; n < frames; ++n) {
         out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(G, _mm_set1_pd(values[n]))));
     }
 }
@@ -382,7 +383,12 @@ void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, b
     if (first) {
         std::copy_n(values, frames, sumSpan_);
     } else {
-        for (int n = 0; n < frames; ++n) {
+        int n = 0;
+        for (; n + 2 <= frames; n += 2) {
+            _mm_store_pd(sumSpan_ + n,
+                         _mm_add_pd(_mm_load_pd(sumSpan_ + n), _mm_loadu_pd(values + n)));
+        }
+        for (; n < frames; ++n) {
             sumSpan_[n] += values[n];
         }
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include <xmmintrin.h>
+
 #include "dsp/DrumEngine.h"
 #include "editor/PanelEditor.h"
 #include "plugin/DrumPlugin.h"
@@ -26,7 +28,11 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
     float* out = channel + start;
     if (engine.isSounding(k)) {
         const float* in = engine.output(k);
-        for (int n = 0; n < length; ++n) {
+        int n = 0;
+        for (; n + 4 <= length; n += 4) {
+            _mm_storeu_ps(out + n, _mm_add_ps(_mm_loadu_ps(out + n), _mm_loadu_ps(in + n)));
+        }
+        for (; n < length; ++n) {
             out[n] += in[n];
         }
     } else if (!replacing) {
