@@ -87,8 +87,46 @@ void BM_SampleVoice(benchmark::State& state, const char* name) {
     renderRetriggered(state, v);
 }
 
+// The four hats and cymbals together, side by side as the engine renders them.
+void BM_SampleVoicesTogether(benchmark::State& state) {
+    SampleVoice ch("ch"), oh("oh"), cr("cr"), rd("rd");
+    SampleVoice* const voices[4] = {&ch, &oh, &cr, &rd};
+    for (SampleVoice* v : voices) {
+        v->setSampleRate(static_cast<float>(kRate));
+        v->setLevel(0.8);
+    }
+    double out[4][kBlock];
+    double* const outs[4] = {out[0], out[1], out[2], out[3]};
+    const double zeros[kBlock] = {};
+    int untilTrigger = 0;
+    double sink = 0.0;
+    for (auto _ : state) {
+        int done = 0;
+        while (done < kBlock) {
+            const int length = std::min(kBlock - done, untilTrigger);
+            if (length == 0) {
+                for (SampleVoice* v : voices) {
+                    v->trigger(0.37795275f);
+                }
+                untilTrigger = kRetriggerFrames;
+                continue;
+            }
+            double* const part[4] = {outs[0] + done, outs[1] + done, outs[2] + done,
+                                     outs[3] + done};
+            SampleVoice::renderGroup(voices, part, 4, SpanInputs{zeros, zeros}, length);
+            done += length;
+            untilTrigger -= length;
+        }
+        sink += out[3][kBlock - 1];
+        benchmark::DoNotOptimize(sink);
+    }
+    state.counters["audio_s_per_cpu_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
+}
+
 } // namespace
 
+BENCHMARK(BM_SampleVoicesTogether);
 BENCHMARK(BM_BassDrumVoice);
 BENCHMARK(BM_SnareDrumVoice);
 BENCHMARK(BM_TomVoice);

@@ -430,10 +430,15 @@ void DrumEngine::render(int offset, int frames) {
     }
     voice(rs_, kRS);
     voice(hc_, kHC);
-    voice(ch_, kCH);
-    voice(oh_, kOH);
-    voice(cr_, kCR);
-    voice(rd_, kRD);
+    // The hats and cymbals side by side.
+    SampleVoice* const samples[4] = {&ch_, &oh_, &cr_, &rd_};
+    double* const sampleOut[4] = {sampleSpan_[0], sampleSpan_[1], sampleSpan_[2], sampleSpan_[3]};
+    const bool samplePlaying[4] = {ch_.isSounding(), oh_.isSounding(), cr_.isSounding(),
+                                   rd_.isSounding()};
+    SampleVoice::renderGroup(samples, sampleOut, 4, in, frames);
+    for (int j = 0; j < 4; ++j) {
+        mix(samplePlaying[j], kCH + j, sampleOut[j]);
+    }
 
     if (any) {
         writeChannel(OutputFrame::kMaster, sumSpan_, offset, frames);

@@ -132,6 +132,7 @@ private:
     alignas(32) double tomNoiseSpan_[kMaxFrames];
     alignas(32) double voiceSpan_[kMaxFrames];
     alignas(32) double tomSpan_[3][kMaxFrames];
+    alignas(32) double sampleSpan_[4][kMaxFrames];
     alignas(32) double sumSpan_[kMaxFrames];
     double masterGain_ = 0.5;
     double totalAccent_ = 0.5;

@@ -45,6 +45,11 @@ public:
 
     // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
     bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. No allocation, no locks. Renders the span of up to four voices at once, side
+    // by side in vector lanes, into outs[k] for voices[k]; voices that are idle are skipped and
+    // their outs left alone (check isSounding() before). Same samples as one by one.
+    static void renderGroup(SampleVoice* const* voices, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
     // Audio thread. One output sample; 0 while idle.
     double render(const FrameInputs& in) {
         double y = 0.0;
@@ -64,12 +69,21 @@ public:
     SampleKind kind() const { return kind_; }
     std::size_t waveformLength() const { return length_; }
     bool isActive() const { return active_; }
+    // Whether the next span renders anything: playing a hit that has a waveform to play.
+    bool isSounding() const { return playing_ && active_ && length_ > 0; }
     double position() const { return pos_; }
     double tuneFactor() const { return tuneFactor_; }
     double decayCoefficient() const { return kDec_; }
     double fadeLength() const { return L_; }
 
 private:
+    bool isHat() const { return kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat; }
+    static void renderChunk(SampleVoice* const* voices, double* const* outs, int count, int frames);
+    template <class Lanes>
+    static int renderLanes(SampleVoice* const* t, int count, double* const* out, int frames);
+    static int renderLanesAvx2(SampleVoice* const* t, int count, double* const* out, int frames);
+    static int renderLanesBase(SampleVoice* const* t, int count, double* const* out, int frames);
+
     void updateDecay();
 
     SampleKind kind_;
