@@ -283,77 +283,99 @@ template <class L>
     const V heldPhase[3] = {splat<V>(kHeldPhase13), splat<V>(kHeldPhase125),
                             splat<V>(kHeldPhase13)};
 
+    // Two passes over parts of the span: the envelopes and oscillators, then the shaping and the
+    // output. Each pass is short enough for the processor to overlap consecutive frames.
+    constexpr int kPart = 32;
+    V wPart[3][kPart], ePart[kPart], aPart[kPart], bPart[kPart], cPart[kPart], nPart[kPart];
     int n = 0;
     Mask ended{};
-    while (n < frames) {
-        // Hold: the phases stay fixed.
+    while (n < frames && !any(ended)) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part) {
+            // Hold: the phases stay fixed.
 #pragma GCC unroll 3
-        for (int j = 0; j < 3; ++j) {
-            phase[j] = select(hold, heldPhase[j], phase[j]);
-        }
+            for (int j = 0; j < 3; ++j) {
+                phase[j] = select(hold, heldPhase[j], phase[j]);
+            }
 
-        const V peak = gSq * G;
-        eP = follow(eP, peak, kP);
-        eK = follow(eK, G, kK);
-        A = follow(A, peak, kA);
-        B = follow(B, eP, kB);
-        C = follow(C, peak, kC);
-        eN = follow(eN, peak, kN);
-        eSA = follow(eSA, G, kSA);
-        eSB = follow(eSB, G, kSB);
-        eD = follow(eD, 6.0 * G, kD);
-        const V S = (eSA + eSB) / 2.0;
+            const V peak = gSq * G;
+            eP = follow(eP, peak, kP);
+            eK = follow(eK, G, kK);
+            A = follow(A, peak, kA);
+            B = follow(B, eP, kB);
+            C = follow(C, peak, kC);
+            eN = follow(eN, peak, kN);
+            eSA = follow(eSA, G, kSA);
+            eSB = follow(eSB, G, kSB);
+            eD = follow(eD, 6.0 * G, kD);
+            const V S = (eSA + eSB) / 2.0;
 
-        // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
+            // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
 #pragma GCC unroll 3
-        for (int j = 0; j < 3; ++j) {
-            const V fk = f[j];
-            const V sweep = fk * depth - fk;
-            const V inc = (fk * tune + S * sweep) * twoPiPerRate;
-            const V d = sweep * eK + fk;
-            const V s = 1.0 - skewPerHz[j] * d; // (1/d - skewConst/fk) d
-            const V piS = kPiF * s;
-            V p = phase[j] + inc;
-            p = select(p > kTwoPiF, p - kTwoPiF, p);
-            phase[j] = p;
-            const Mask falling = p >= 2.0 * piS;
-            const V rise = select(falling, (piS - p) + kPiF, p - piS);
-            v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
-            w[j] = follow(w[j], v[j], kOsc);
+            for (int j = 0; j < 3; ++j) {
+                const V fk = f[j];
+                const V sweep = fk * depth - fk;
+                const V inc = (fk * tune + S * sweep) * twoPiPerRate;
+                const V d = sweep * eK + fk;
+                const V s = 1.0 - skewPerHz[j] * d; // (1/d - skewConst/fk) d
+                const V piS = kPiF * s;
+                V p = phase[j] + inc;
+                p = select(p > kTwoPiF, p - kTwoPiF, p);
+                phase[j] = p;
+                const Mask falling = p >= 2.0 * piS;
+                const V rise = select(falling, (piS - p) + kPiF, p - piS);
+                v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
+                w[j] = follow(w[j], v[j], kOsc);
+                wPart[j][done] = w[j];
+            }
+            ePart[done] = eD;
+            aPart[done] = A;
+            bPart[done] = B;
+            cPart[done] = C;
+            nPart[done] = eN;
+            ++done;
+
+            ended = (A < 0.002) & (B < 0.002) & (C < 0.002) & live;
+            if (any(ended)) {
+                break;
+            }
         }
 
-        // The soft clipper's 1/drive as a constant factor.
-        constexpr double kDrive = 6.6;
-        constexpr double kInvDrive = 1.0 / kDrive;
-        V x = 0.8 * w[0];
-        x = select(x >= 0.0, (1.0 + 5.0 * eD) * x, x);
-        V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
-        o1 = select(o1 >= 0.0, (1.0 - 0.2 * eD) * o1, o1);
-        const V o2 = softClip<V>(0.8 * w[1], 0.1, kDrive, kInvDrive);
-        const V o3 = softClip<V>(0.8 * w[2], 0.1, kDrive, kInvDrive);
+        // Shaping: soft clippers and the envelopes' exponential curves. No state is carried from
+        // frame to frame, so the processor overlaps the frames' table lookups.
+        for (int i = 0; i < done; ++i) {
+            // The soft clipper's 1/drive as a constant factor.
+            constexpr double kDrive = 6.6;
+            constexpr double kInvDrive = 1.0 / kDrive;
+            const V eDi = ePart[i];
+            V x = 0.8 * wPart[0][i];
+            x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
+            V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
+            o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
+            const V o2 = softClip<V>(0.8 * wPart[1][i], 0.1, kDrive, kInvDrive);
+            const V o3 = softClip<V>(0.8 * wPart[2][i], 0.1, kDrive, kInvDrive);
 
-        const V a = 1.0 - expLookup<V>(-A);
-        const V b = 1.0 - expLookup<V>(-B);
-        const V cc = 1.0 - expLookup<V>(-C);
-        const V m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
-
-        // DC blocker (the biquad's process, lane by lane).
-        const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
-        x2 = x1;
-        x1 = m;
-        y2 = y1;
-        y1 = hp;
-        Lf = follow(Lf, Vt, kLf);
-        const V y = (eN * tomNoise[n] + hp) * Lf * level * 0.6435;
-        for (int k = 0; k < count; ++k) {
-            out[k][n] = y[k];
+            const V a = 1.0 - expLookup<V>(-aPart[i]);
+            const V b = 1.0 - expLookup<V>(-bPart[i]);
+            const V cc = 1.0 - expLookup<V>(-cPart[i]);
+            ePart[i] = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
         }
-        ++n;
-
-        ended = (A < 0.002) & (B < 0.002) & (C < 0.002) & live;
-        if (any(ended)) {
-            break;
+        // DC blocker (the biquad's process, lane by lane), level and the tom noise.
+        for (int i = 0; i < done; ++i) {
+            const V m = ePart[i];
+            const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
+            x2 = x1;
+            x1 = m;
+            y2 = y1;
+            y1 = hp;
+            Lf = follow(Lf, Vt, kLf);
+            const V y = (nPart[i] * tomNoise[n + i] + hp) * Lf * level * 0.6435;
+            for (int k = 0; k < count; ++k) {
+                out[k][n + i] = y[k];
+            }
         }
+        n += done;
     }
 
     for (int k = 0; k < count; ++k) {
