@@ -396,6 +396,44 @@ void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, b
     mix_[k] = values[frames - 1];
 }
 
+// The rim shot's and the clap's resonators are feedback loops that take most of a frame's time
+// one after the other; stepped side by side in one loop their frames overlap.
+void DrumEngine::renderRimShotAndClap(int frames) {
+    rsSounding_ = rs_.isPlaying();
+    hcSounding_ = hc_.isPlaying();
+    if (!rsSounding_ && !hcSounding_) {
+        return;
+    }
+    RimShotVoice::Strike strike(rs_);
+    HandClapVoice::Resonance resonance(hc_);
+    int n = 0;
+    while (n < frames && strike.playing() && resonance.playing()) {
+        rimShotSpan_[n] = strike.step();
+        clapSpan_[n] = resonance.step(noiseSpan_[n], clapP2Span_[n], clapT1Span_[n]);
+        ++n;
+    }
+    int rimShotFrames = n;
+    while (rimShotFrames < frames && strike.playing()) {
+        rimShotSpan_[rimShotFrames++] = strike.step();
+    }
+    int clapFrames = n;
+    while (clapFrames < frames && resonance.playing()) {
+        clapSpan_[clapFrames] = resonance.step(noiseSpan_[clapFrames], clapP2Span_[clapFrames],
+                                               clapT1Span_[clapFrames]);
+        ++clapFrames;
+    }
+    strike.finish();
+    resonance.finish();
+    if (rsSounding_) {
+        rs_.renderTone(rimShotSpan_, rimShotSpan_, rimShotFrames);
+        std::fill(rimShotSpan_ + rimShotFrames, rimShotSpan_ + frames, 0.0);
+    }
+    if (hcSounding_) {
+        hc_.renderShape(clapSpan_, clapP2Span_, clapT1Span_, clapSpan_, clapFrames);
+        std::fill(clapSpan_ + clapFrames, clapSpan_ + frames, 0.0);
+    }
+}
+
 void DrumEngine::render(int offset, int frames) {
     if (frames <= 0) {
         return;
@@ -428,8 +466,9 @@ void DrumEngine::render(int offset, int frames) {
     for (int j = 0; j < 3; ++j) {
         mix(tomPlaying[j], kLT + j, tomOut[j]);
     }
-    voice(rs_, kRS);
-    voice(hc_, kHC);
+    renderRimShotAndClap(frames);
+    mix(rsSounding_, kRS, rimShotSpan_);
+    mix(hcSounding_, kHC, clapSpan_);
     // The hats and cymbals side by side.
     SampleVoice* const samples[4] = {&ch_, &oh_, &cr_, &rd_};
     double* const sampleOut[4] = {sampleSpan_[0], sampleSpan_[1], sampleSpan_[2], sampleSpan_[3]};

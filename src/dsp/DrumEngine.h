@@ -99,6 +99,7 @@ private:
     void preTrigger(int instrument, float velocity);
     void renderNoise(int frames);
     void renderTomNoise(int frames);
+    void renderRimShotAndClap(int frames);
     // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
     void mixVoice(int k, const double* values, int offset, int frames, bool first);
     void writeChannel(int k, const double* values, int offset, int frames);
@@ -133,6 +134,12 @@ private:
     alignas(32) double voiceSpan_[kMaxFrames];
     alignas(32) double tomSpan_[3][kMaxFrames];
     alignas(32) double sampleSpan_[4][kMaxFrames];
+    alignas(32) double rimShotSpan_[kMaxFrames];
+    alignas(32) double clapSpan_[kMaxFrames];
+    alignas(32) double clapP2Span_[kMaxFrames];
+    alignas(32) double clapT1Span_[kMaxFrames];
+    bool rsSounding_ = false;
+    bool hcSounding_ = false;
     alignas(32) double sumSpan_[kMaxFrames];
     double masterGain_ = 0.5;
     double totalAccent_ = 0.5;

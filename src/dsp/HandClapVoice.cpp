@@ -1,5 +1,6 @@
 #include "dsp/HandClapVoice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorpalix {
@@ -81,77 +82,92 @@ bool HandClapVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
         return false;
     }
-    const double c = sampleRate_.c;
-    const double kRev = kRev_;
+    // The resonance goes into `out`, which the shaping then turns into the output in place.
+    constexpr int kPart = 64;
+    double P2[kPart], T1[kPart];
+    Resonance resonance(*this);
+    int n = 0;
+    while (n < frames && resonance.playing()) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part && resonance.playing()) {
+            out[n + done] = resonance.step(in.noise[n + done], P2[done], T1[done]);
+            ++done;
+        }
+        renderShape(out + n, P2, T1, out + n, done);
+        n += done;
+    }
+    resonance.finish();
+    std::fill(out + n, out + frames, 0.0);
+    return true;
+}
+
+HandClapVoice::Resonance::Resonance(HandClapVoice& voice)
+    : voice_(voice), c_(voice.sampleRate_.c), kRev_(voice.kRev_), D_(voice.D_), k5_(voice.k5_),
+      pulseIndex_(voice.pulseIndex_), countdown_(voice.countdown_), gate_(voice.gate_),
+      P_(voice.P_), P2_(voice.P2_), T1_(voice.T1_), T2_(voice.T2_), kT1_(voice.kT1_),
+      kT2_(voice.kT2_), stage_(voice.stage_), playing_(voice.playing_) {}
+
+double HandClapVoice::Resonance::step(double noise, double& P2, double& T1) {
+    // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
+    if (countdown_ == 0) {
+        gate_ = 0.0;
+        kT1_ = kRev_;
+        kT2_ = 0.0008 * c_;
+    }
+    if (countdown_ >= 0) {
+        --countdown_;
+    }
+
+    // Pulse envelope: each pulse decays until it is spent, then the next one starts.
+    P_ = D_[pulseIndex_] * P_ + kAntiDenormal;
+    if (P_ <= kPulseEnd && pulseIndex_ != 3 && gate_ == 1.0) {
+        ++pulseIndex_;
+        P_ = pulseIndex_ == 3 ? kLastPulseStart : 1.0;
+    }
+
+    stage_.step(noise, 0.0);
+
+    T1_ = follow(T1_, gate_, kT1_);
+    T2_ = follow(T2_, T1_, kT2_);
+    P2_ = follow(P2_, P_, k5_);
+    P2 = P2_;
+    T1 = T1_;
+
+    if (6.0 * P2_ < 0.002 && 0.8 * T2_ < 0.002) {
+        playing_ = false;
+    }
+    return stage_.y1 - stage_.y4;
+}
+
+void HandClapVoice::Resonance::finish() {
+    voice_.playing_ = playing_;
+    voice_.pulseIndex_ = pulseIndex_;
+    voice_.countdown_ = countdown_;
+    voice_.gate_ = gate_;
+    voice_.P_ = P_;
+    voice_.P2_ = P2_;
+    voice_.T1_ = T1_;
+    voice_.T2_ = T2_;
+    voice_.kT1_ = kT1_;
+    voice_.kT2_ = kT2_;
+    voice_.stage_ = stage_;
+}
+
+void HandClapVoice::renderShape(const double* r, const double* P2, const double* T1, double* out,
+                                int frames) {
     const double g = g_;
     const double level = level_;
-    const std::array<double, 4> D = D_;
     const double p800 = p800_;
-    const double k5 = k5_;
-    int pulseIndex = pulseIndex_;
-    int countdown = countdown_;
-    double gate = gate_;
-    double P = P_, P2 = P2_;
-    double T1 = T1_, T2 = T2_;
-    double kT1 = kT1_, kT2 = kT2_;
-    ResonatorStage stage = stage_;
     double lp = lp_;
     OnePoleHighPass highPass = highPass_;
-
-    bool playing = true;
-    int n = 0;
-    while (n < frames) {
-        // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
-        if (countdown == 0) {
-            gate = 0.0;
-            kT1 = kRev;
-            kT2 = 0.0008 * c;
-        }
-        if (countdown >= 0) {
-            --countdown;
-        }
-
-        // Pulse envelope: each pulse decays until it is spent, then the next one starts.
-        P = D[pulseIndex] * P + kAntiDenormal;
-        if (P <= kPulseEnd && pulseIndex != 3 && gate == 1.0) {
-            ++pulseIndex;
-            P = pulseIndex == 3 ? kLastPulseStart : 1.0;
-        }
-
-        stage.step(in.noise[n], 0.0);
-        const double r = stage.y1 - stage.y4;
-        const double hp = highPass.process(r, 0.0);
-
-        T1 = follow(T1, gate, kT1);
-        T2 = follow(T2, T1, kT2);
-        lp = p800 * lp + (1.0 - p800) * r;
-        P2 = follow(P2, P, k5);
-
-        out[n++] = (6.0 * hp * P2 - 0.2 * T1 * lp) * g * level * kOutputScale;
-
-        if (6.0 * P2 < 0.002 && 0.8 * T2 < 0.002) {
-            playing = false;
-            break;
-        }
+    for (int n = 0; n < frames; ++n) {
+        const double hp = highPass.process(r[n], 0.0);
+        lp = p800 * lp + (1.0 - p800) * r[n];
+        out[n] = (6.0 * hp * P2[n] - 0.2 * T1[n] * lp) * g * level * kOutputScale;
     }
-    for (; n < frames; ++n) {
-        out[n] = 0.0;
-    }
-
-    playing_ = playing;
-    pulseIndex_ = pulseIndex;
-    countdown_ = countdown;
-    gate_ = gate;
-    P_ = P;
-    P2_ = P2;
-    T1_ = T1;
-    T2_ = T2;
-    kT1_ = kT1;
-    kT2_ = kT2;
-    stage_ = stage;
     lp_ = lp;
     highPass_ = highPass;
-    return true;
 }
 
 } // namespace vorpalix

@@ -33,6 +33,36 @@ public:
         return y;
     }
 
+    // The first pass over a span, frame by frame: the pulse and tail envelopes and the
+    // resonator, whose feedback loop sets the pace. step() takes the frame's white noise,
+    // returns the resonance, gives the smoothed pulse envelope P2 and the tail T1, and clears
+    // playing() after the frame in which the hit ends; finish() stores the state back. The engine
+    // steps it beside the rim shot's strike. Audio thread.
+    class Resonance {
+    public:
+        explicit Resonance(HandClapVoice& voice);
+        bool playing() const { return playing_; }
+        double step(double noise, double& P2, double& T1);
+        void finish();
+
+    private:
+        HandClapVoice& voice_;
+        const double c_;
+        const double kRev_;
+        const std::array<double, 4> D_;
+        const double k5_;
+        int pulseIndex_;
+        int countdown_;
+        double gate_;
+        double P_, P2_;
+        double T1_, T2_;
+        double kT1_, kT2_;
+        ResonatorStage stage_;
+        bool playing_;
+    };
+    // The second pass: brightening high-pass, tail low-pass, envelopes and gain (out may be r).
+    void renderShape(const double* r, const double* P2, const double* T1, double* out, int frames);
+
     // Read-only views of the derived coefficients and envelope state.
     double tuneCoefficient() const { return wHC_; }
     double reverbCoefficient() const { return kRev_; }

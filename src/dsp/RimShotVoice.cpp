@@ -1,5 +1,6 @@
 #include "dsp/RimShotVoice.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/LookupTables.h"
@@ -83,60 +84,66 @@ bool RimShotVoice::render(const SpanInputs& /*in*/, double* out, int frames) {
     if (!playing_) {
         return false;
     }
-    const double c = sampleRate_.c;
-    const double excitationDecay = excitationDecay_;
+    // The strike's sums go into `out`, which the tone then shapes in place.
+    Strike strike(*this);
+    int n = 0;
+    while (n < frames && strike.playing()) {
+        out[n++] = strike.step();
+    }
+    strike.finish();
+    renderTone(out, out, n);
+    std::fill(out + n, out + frames, 0.0);
+    return true;
+}
+
+RimShotVoice::Strike::Strike(RimShotVoice& voice)
+    : voice_(voice), c_(voice.sampleRate_.c), excitationDecay_(voice.excitationDecay_),
+      stages_(voice.stages_), E_(voice.E_), countdown_(voice.countdown_), env_(voice.env_),
+      target_(voice.target_), kEnv_(voice.kEnv_), playing_(voice.playing_) {}
+
+double RimShotVoice::Strike::step() {
+    // End-of-hit envelope: a short rise toward 1, then a slow fall.
+    if (countdown_ == 0) {
+        target_ = 0.0;
+        kEnv_ = 0.001 * c_;
+    }
+    if (countdown_ >= 0) {
+        --countdown_;
+    }
+    env_ = follow(env_, target_, kEnv_);
+
+    // Strike: a decaying step into all three resonators.
+    E_ *= excitationDecay_;
+    const double out1 = ResonatorStage::clampUnit(stages_[0].step(E_, kAntiDenormal));
+    const double out2 = stages_[1].step(E_, kAntiDenormal);
+    const double out3 = ResonatorStage::clampUnit(stages_[2].step(E_, kAntiDenormal));
+
+    if (env_ < 0.002) {
+        playing_ = false;
+    }
+    return (out3 + out2 + out1) * 8.0;
+}
+
+void RimShotVoice::Strike::finish() {
+    voice_.playing_ = playing_;
+    voice_.stages_ = stages_;
+    voice_.E_ = E_;
+    voice_.countdown_ = countdown_;
+    voice_.env_ = env_;
+    voice_.target_ = target_;
+    voice_.kEnv_ = kEnv_;
+}
+
+void RimShotVoice::renderTone(const double* sum, double* out, int frames) {
     const double g = g_;
     const double level = level_;
-    std::array<ResonatorStage, 3> stages = stages_;
     Biquad bandPass = bandPass_;
-    double E = E_;
-    int countdown = countdown_;
-    double env = env_;
-    double target = target_;
-    double kEnv = kEnv_;
-
-    bool playing = true;
-    int n = 0;
-    while (n < frames) {
-        // End-of-hit envelope: a short rise toward 1, then a slow fall.
-        if (countdown == 0) {
-            target = 0.0;
-            kEnv = 0.001 * c;
-        }
-        if (countdown >= 0) {
-            --countdown;
-        }
-        env = follow(env, target, kEnv);
-
-        // Strike: a decaying step into all three resonators.
-        E *= excitationDecay;
-        const double out1 = ResonatorStage::clampUnit(stages[0].step(E, kAntiDenormal));
-        const double out2 = stages[1].step(E, kAntiDenormal);
-        const double out3 = ResonatorStage::clampUnit(stages[2].step(E, kAntiDenormal));
-
-        const double sum = (out3 + out2 + out1) * 8.0;
-        const double sat = softClip(sum, 0.05, 1.4);
+    for (int n = 0; n < frames; ++n) {
+        const double sat = softClip(sum[n], 0.05, 1.4);
         const double b = bandPass.process(0.5 * sat);
-        out[n++] = b * g * level * kOutputScale;
-
-        if (env < 0.002) {
-            playing = false;
-            break;
-        }
+        out[n] = b * g * level * kOutputScale;
     }
-    for (; n < frames; ++n) {
-        out[n] = 0.0;
-    }
-
-    playing_ = playing;
-    stages_ = stages;
     bandPass_ = bandPass;
-    E_ = E;
-    countdown_ = countdown;
-    env_ = env;
-    target_ = target;
-    kEnv_ = kEnv;
-    return true;
 }
 
 } // namespace vorpalix

@@ -33,6 +33,32 @@ public:
         return y;
     }
 
+    // The first pass over a span, frame by frame: the end-of-hit envelope, the excitation and the
+    // three resonators, whose feedback loops set the pace. step() returns the frame's resonator
+    // sum and clears playing() after the frame in which the hit ends; finish() stores the state
+    // back. The engine steps it beside the hand clap's resonance. Audio thread.
+    class Strike {
+    public:
+        explicit Strike(RimShotVoice& voice);
+        bool playing() const { return playing_; }
+        double step();
+        void finish();
+
+    private:
+        RimShotVoice& voice_;
+        const double c_;
+        const double excitationDecay_;
+        std::array<ResonatorStage, 3> stages_;
+        double E_;
+        int countdown_;
+        double env_;
+        double target_;
+        double kEnv_;
+        bool playing_;
+    };
+    // The second pass: saturation, band-pass and gain of the strike's sums (out may be sum).
+    void renderTone(const double* sum, double* out, int frames);
+
     // Read-only views of the derived coefficients and the end-of-hit envelope.
     double stageCoefficient(int stage) const { return stages_[stage].w; }
     double stageLoopGain(int stage) const { return stages_[stage].G; }
