@@ -102,7 +102,9 @@ private:
     void renderRimShotAndClap(int frames);
     // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
     void mixVoice(int k, const double* values, int offset, int frames, bool first);
-    void writeChannel(int k, const double* values, int offset, int frames);
+    // Converts a span with the master gain into channel k, adding it to `sum` on the way (copying
+    // it there when `first`) unless sum is null.
+    void writeChannel(int k, const double* values, double* sum, bool first, int offset, int frames);
     void silenceChannel(int k, int offset, int frames);
 
     SampleRateInfo rate_;
