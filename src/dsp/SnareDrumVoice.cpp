@@ -157,114 +157,133 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
     Biquad noiseLowPass = noiseLowPass_;
     Biquad noiseHighPass2 = noiseHighPass2_;
 
+    // Three passes over parts of the span: envelopes and oscillators; saturators; noise and
+    // output. Each loop is short enough for the processor to overlap consecutive frames.
+    constexpr int kPart = 64;
+    double tAPart[kPart], tBPart[kPart], eBPart[kPart], eTPart[kPart], s4Part[kPart], e5Part[kPart],
+        outCoefPart[kPart];
     bool playing = true;
     int n = 0;
-    while (n < frames) {
-        // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards the
-        // decay coefficients apply and the noise-burst gate opens. The constant coefficients are
-        // set once, when the hold ends.
-        if (holdCounter >= 0) {
-            --holdCounter;
-            oscA.phase = oscB.phase = kHeldPhase;
-        } else {
-            if (holdCounter == -1) {
-                holdCounter = -2;
-                outCoef = 1.0;
-                gateA = 0.0;
-                if (noiseGateCounter != 0) {
-                    gateB = 1.0;
+    while (n < frames && playing) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part) {
+            // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards
+            // the decay coefficients apply and the noise-burst gate opens. The constant
+            // coefficients are set once, when the hold ends.
+            if (holdCounter >= 0) {
+                --holdCounter;
+                oscA.phase = oscB.phase = kHeldPhase;
+            } else {
+                if (holdCounter == -1) {
+                    holdCounter = -2;
+                    outCoef = 1.0;
+                    gateA = 0.0;
+                    if (noiseGateCounter != 0) {
+                        gateB = 1.0;
+                    }
+                    kS = 0.0025 * c;
+                    kT = 0.0003 * c;
                 }
-                kS = 0.0025 * c;
-                kT = 0.0003 * c;
+                kB = kBDecay;
+                k4 = kTone;
             }
-            kB = kBDecay;
-            k4 = kTone;
-        }
 
-        // Noise-burst gate, open for 2 ms after the hold.
-        if (gateB == 1.0) {
-            if (noiseGateCounter < 1) {
-                gateB = 0.0;
-                k5 = 0.09 * c;
-            } else {
-                --noiseGateCounter;
+            // Noise-burst gate, open for 2 ms after the hold.
+            if (gateB == 1.0) {
+                if (noiseGateCounter < 1) {
+                    gateB = 0.0;
+                    k5 = 0.09 * c;
+                } else {
+                    --noiseGateCounter;
+                }
+            }
+
+            const double peak = gSq * gateA;
+            eS = follow(eS, gateA, kS);
+            eB = follow(eB, peak, kB);
+            eT = follow(eT, peak, kT);
+            e4 = follow(e4, peak, k4);
+            e5 = follow(e5, gSq * gateB, k5);
+
+            // Oscillator A: every second cycle runs at 0.926 of the nominal rate.
+            const double incA = (kFreqA * tune + eS * (kSweepTopA - kFreqA) * depth) * twoPiPerRate;
+            const double tRawA = advance(oscA, incA);
+            if (oscA.sign - oscA.prevSign > 0.0) {
+                if (oscA.cycleCounter == 0) {
+                    oscA.cycleScale = oscA.invCycleScale = 1.0;
+                    oscA.cycleCounter = 1;
+                } else {
+                    --oscA.cycleCounter;
+                    oscA.cycleScale = 0.926;
+                    oscA.invCycleScale = 1.0 / 0.926;
+                }
+            }
+            oscA.prevSign = oscA.sign;
+            tAPart[done] = (tRawA - 1.0) * oscA.invCycleScale + 0.65;
+
+            // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
+            const double incB = (kFreqB * tune + eS * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
+            const double tRawB = advance(oscB, incB);
+            if (oscB.sign - oscB.prevSign > 0.0) {
+                if (oscB.cycleCounter == 0) {
+                    oscB.cycleScale = 0.904;
+                    oscB.invCycleScale = 1.0 / 0.904;
+                    oscB.cycleCounter = 2;
+                } else {
+                    --oscB.cycleCounter;
+                    oscB.cycleScale = oscB.invCycleScale = 1.0;
+                }
+            }
+            oscB.prevSign = oscB.sign;
+            tBPart[done] = (tRawB - 1.0) * oscB.invCycleScale + 0.75;
+
+            const double s4 = std::max(1.0 - expLookup(-2.0 * e4) - 0.05, 0.0);
+            eBPart[done] = eB;
+            eTPart[done] = eT;
+            s4Part[done] = s4;
+            e5Part[done] = e5;
+            outCoefPart[done] = outCoef;
+            ++done;
+            if (0.03 * eT < 0.002 && s4 < 0.002 && gateA != 1.0) {
+                playing = false;
+                break;
             }
         }
 
-        const double peak = gSq * gateA;
-        eS = follow(eS, gateA, kS);
-        eB = follow(eB, peak, kB);
-        eT = follow(eT, peak, kT);
-        e4 = follow(e4, peak, k4);
-        e5 = follow(e5, gSq * gateB, k5);
-
-        // Oscillator A: every second cycle runs at 0.926 of the nominal rate.
-        const double incA = (kFreqA * tune + eS * (kSweepTopA - kFreqA) * depth) * twoPiPerRate;
-        const double tRawA = advance(oscA, incA);
-        if (oscA.sign - oscA.prevSign > 0.0) {
-            if (oscA.cycleCounter == 0) {
-                oscA.cycleScale = oscA.invCycleScale = 1.0;
-                oscA.cycleCounter = 1;
-            } else {
-                --oscA.cycleCounter;
-                oscA.cycleScale = 0.926;
-                oscA.invCycleScale = 1.0 / 0.926;
+        // Asymmetric saturators and the tone mix; no state is carried from frame to frame.
+        for (int i = 0; i < done; ++i) {
+            double x = (tAPart[i] + 0.6) * 0.8;
+            double sA = x;
+            if (x > 0.0) {
+                sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
+            } else if (x <= -0.3) {
+                sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
             }
-        }
-        oscA.prevSign = oscA.sign;
-        const double tA = (tRawA - 1.0) * oscA.invCycleScale + 0.65;
-
-        // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
-        const double incB = (kFreqB * tune + eS * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
-        const double tRawB = advance(oscB, incB);
-        if (oscB.sign - oscB.prevSign > 0.0) {
-            if (oscB.cycleCounter == 0) {
-                oscB.cycleScale = 0.904;
-                oscB.invCycleScale = 1.0 / 0.904;
-                oscB.cycleCounter = 2;
-            } else {
-                --oscB.cycleCounter;
-                oscB.cycleScale = oscB.invCycleScale = 1.0;
+            x = tBPart[i] + 0.6;
+            double sB = x;
+            if (x > 0.0) {
+                sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
+            } else if (x <= -0.35) {
+                sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
             }
+            sB -= 0.18;
+            tAPart[i] = (eBPart[i] + 0.03 * eTPart[i]) * (sA + 0.4 * sB);
         }
-        oscB.prevSign = oscB.sign;
-        const double tB = (tRawB - 1.0) * oscB.invCycleScale + 0.75;
 
-        // Asymmetric saturators.
-        double x = (tA + 0.6) * 0.8;
-        double sA = x;
-        if (x > 0.0) {
-            sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
-        } else if (x <= -0.3) {
-            sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
+        // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass; then
+        // the output.
+        for (int i = 0; i < done; ++i) {
+            const double nh = noiseHighPass.process(-in.noise[n + i]);
+            noiseLowPass.process(nh);
+            const double nl = noiseLowPass.process(nh);
+            const double nh2 = noiseHighPass2.process(nl);
+            double o = 0.5 * tAPart[i] + (2.0 * nl * s4Part[i] - nh2 * e5Part[i]) * g * snappy;
+            o = o * level * 0.748;
+            outState = follow(outState, o, outCoefPart[i]);
+            out[n + i] = outState;
         }
-        x = tB + 0.6;
-        double sB = x;
-        if (x > 0.0) {
-            sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
-        } else if (x <= -0.35) {
-            sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
-        }
-        sB -= 0.18;
-
-        const double mix = (eB + 0.03 * eT) * (sA + 0.4 * sB);
-
-        // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass.
-        const double nh = noiseHighPass.process(-in.noise[n]);
-        noiseLowPass.process(nh);
-        const double nl = noiseLowPass.process(nh);
-        const double nh2 = noiseHighPass2.process(nl);
-        const double s4 = std::max(1.0 - expLookup(-2.0 * e4) - 0.05, 0.0);
-
-        double o = 0.5 * mix + (2.0 * nl * s4 - nh2 * e5) * g * snappy;
-        o = o * level * 0.748;
-        outState = follow(outState, o, outCoef);
-        out[n++] = outState;
-
-        if (0.03 * eT < 0.002 && s4 < 0.002 && gateA != 1.0) {
-            playing = false;
-            break;
-        }
+        n += done;
     }
     for (; n < frames; ++n) {
         out[n] = 0.0;
