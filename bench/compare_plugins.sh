@@ -22,7 +22,7 @@ round=1
 while [ "$round" -le "$rounds" ]; do
     for which in old new; do
         if [ "$which" = old ]; then so=$old; else so=$new; fi
-        VORPALIX_BENCH_PLUGIN=$so "$bench" --benchmark_filter='BM_Plugin(Busy|Idle)' \
+        VORPALIX_BENCH_PLUGIN=$so "$bench" --benchmark_filter='BM_Plugin' \
             --benchmark_format=csv 2>/dev/null |
             awk -F, -v r="$round" -v w="$which" \
                 '/^"BM_Plugin/ { gsub(/"/, "", $1); sub(/\/min_time.*/, "", $1);

@@ -17,7 +17,11 @@
 namespace vorpalix {
 
 // The synthesis engine: eleven voices, the shared white noise and tom noise, mute/solo and the
-// master gain. Rendering is one frame at a time, in double precision.
+// master gain, in double precision. It renders spans of a block: the caller cuts the block at
+// the frames where hits fall, and the engine computes the shared sources once per span and then
+// each voice over the whole span (the toms side by side, the hats and cymbals side by side, the
+// rim shot's and the clap's resonators stepped together). Every frame comes out as it would
+// frame by frame.
 //
 // Owned by the audio thread. The plug-in creates it, then calls every operation from the audio
 // thread: parameter changes and sample-rate changes at block start, triggers and rendering

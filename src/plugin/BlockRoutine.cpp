@@ -1,4 +1,4 @@
-// The per-sample block routine behind processReplacing and process, and the MIDI entry point.
+// The block routine behind processReplacing and process, and the MIDI entry point.
 
 #include <algorithm>
 #include <array>
