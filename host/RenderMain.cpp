@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (!options.screenshotPath.empty()) {
+        if (!writePanelScreenshot(options, plugin, error))
+            return fail(error, kExitFailure);
+        return 0;
+    }
+
     WavWriter::removeTemporariesOnSignals();
     std::FILE* progress = !options.quiet && ProgressBar::isTerminal(stderr) ? stderr : nullptr;
     if (!renderToFiles(options, plugin, progress, error))

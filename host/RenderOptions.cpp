@@ -210,6 +210,37 @@ CommandLine renderCommandLine(RenderOptions& o) {
                   o.patterns = std::make_pair(static_cast<int>(first), static_cast<int>(last));
                   return true;
               }});
+    line.add({"--screenshot", "", Arity::Required, "FILE",
+              "write a picture of the plug-in's panel to FILE (PNG) instead of\n"
+              "rendering audio; with --state, the panel of that state",
+              [&o](std::string_view value, std::string& error) {
+                  if (value.empty()) {
+                      error = "--screenshot needs a file name";
+                      return false;
+                  }
+                  o.screenshotPath = value;
+                  return true;
+              }});
+    line.add({"--click", "", Arity::Required, "X,Y",
+              "click the panel at pixel X,Y before the screenshot is taken;\n"
+              "give it again for more clicks, made in order",
+              [&o](std::string_view value, std::string& error) {
+                  const auto comma = value.find(',');
+                  std::int64_t x = -1;
+                  std::int64_t y = -1;
+                  const bool ok = comma != std::string_view::npos &&
+                                  parseInt(value.substr(0, comma), x) &&
+                                  parseInt(value.substr(comma + 1), y);
+                  if (!ok || x < 0 || y < 0 || x > RenderOptions::kMaxClickCoordinate ||
+                      y > RenderOptions::kMaxClickCoordinate) {
+                      error = "--click needs X,Y with pixels 0.." +
+                              std::to_string(RenderOptions::kMaxClickCoordinate) + ", not \"" +
+                              std::string(value) + "\"";
+                      return false;
+                  }
+                  o.clicks.emplace_back(static_cast<int>(x), static_cast<int>(y));
+                  return true;
+              }});
     line.add({"--plugin", "", Arity::Required, "PATH",
               "the plug-in to load (default: vorpalix.so beside this program,\n"
               "in ../lib/vst, $VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)",
@@ -232,6 +263,18 @@ bool parseRenderOptions(std::span<const std::string> args, RenderOptions& option
         return false;
     if (options.help || options.info)
         return true;
+    if (!options.clicks.empty() && options.screenshotPath.empty()) {
+        error = "--click needs --screenshot FILE";
+        return false;
+    }
+    if (!options.screenshotPath.empty()) {
+        if (!options.outputPath.empty() || !options.stemsFolder.empty() ||
+            !options.midiPath.empty()) {
+            error = "--screenshot writes a picture only; leave out -o, --stems and --export-midi";
+            return false;
+        }
+        return true;
+    }
     if (options.seconds && options.bars) {
         error = "give either --seconds or --bars, not both";
         return false;
@@ -257,6 +300,7 @@ std::string renderHelpText() {
     std::string text;
     text += "Usage: vorpalix-render [options] -o out.wav\n";
     text += "       vorpalix-render --info [PLUGIN.so]\n";
+    text += "       vorpalix-render [--state FILE] [--click X,Y]... --screenshot panel.png\n";
     text += "Renders a VST 2.4 instrument with the host transport playing from bar 1.\n\n";
     text += "Options:\n";
     text += renderCommandLine(scratch).help();

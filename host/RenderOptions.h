@@ -34,6 +34,10 @@ struct RenderOptions {
     // --patterns: the chain range first..last chosen with MIDI pattern keys before the song
     // starts (chain mode), so the render plays those factory patterns in turn.
     std::optional<std::pair<int, int>> patterns;
+    // --screenshot: a picture of the panel (PNG) is written instead of audio, after the clicks
+    // given with --click (panel pixels, in order).
+    std::string screenshotPath;
+    std::vector<std::pair<int, int>> clicks;
 
     static constexpr double kDefaultBars = 4.0;
     static constexpr int kMinRate = 1000;
@@ -42,6 +46,7 @@ struct RenderOptions {
     static constexpr double kMinTempo = 1.0;
     static constexpr double kMaxTempo = 999.0;
     static constexpr double kMaxSeconds = 86400.0;
+    static constexpr int kMaxClickCoordinate = 4095;
 
     // Length of the render from --seconds, --bars (4/4 at the tempo) or the default.
     double lengthInSeconds() const;

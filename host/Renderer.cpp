@@ -8,6 +8,7 @@
 #include "ProgressBar.h"
 #include "StemPlan.h"
 #include "WavWriter.h"
+#include "plugin/PanelScreenshot.h"
 #include "plugin/VstInterface.h"
 
 #include <algorithm>
@@ -114,21 +115,68 @@ bool collectHits(PluginHost& host, std::vector<vst::HitRecord>& hits, std::int64
 
 } // namespace
 
+bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error) {
+    state.clear();
+    if (path.empty())
+        return true;
+    if (!readWholeFile(path, state)) {
+        error = "cannot read the state file " + path;
+        return false;
+    }
+    if (!looksLikeState(state)) {
+        error = path + " is not a Vorpalix state (no VorpalixBank element)";
+        return false;
+    }
+    return true;
+}
+
+bool writePanelScreenshot(const RenderOptions& options, const std::string& pluginPath,
+                          std::string& error) {
+    std::vector<std::uint8_t> state;
+    if (!readStateFile(options.statePath, state, error))
+        return false;
+    HostOptions hostOptions;
+    hostOptions.sampleRate = options.sampleRate;
+    hostOptions.blockSize = options.blockSize;
+    hostOptions.recordCalls = false;
+    LoadResult loaded = PluginHost::load(pluginPath, hostOptions);
+    if (!loaded) {
+        error = loaded.message;
+        return false;
+    }
+    PluginHost& host = *loaded.host;
+    if ((host.flags() & vst::effFlagsHasEditor) == 0) {
+        error = "the plug-in has no panel to draw";
+        return false;
+    }
+    host.start();
+    if (!state.empty())
+        host.setChunk(state);
+    // The panel is drawn by the plug-in itself, without a window (the bundled tools' private
+    // request); it writes the file through a temporary and a rename.
+    std::vector<std::int32_t> clicks;
+    for (const auto& [x, y] : options.clicks) {
+        clicks.push_back(x);
+        clicks.push_back(y);
+    }
+    vorpalix::PanelScreenshotRequest request;
+    request.path = options.screenshotPath.c_str();
+    request.clicks = clicks.data();
+    request.clickCount = static_cast<std::int32_t>(options.clicks.size());
+    if (host.dispatch(vst::effVendorSpecific, vorpalix::kPanelScreenshotOpcode, 0, &request) != 1) {
+        error = "cannot write the panel picture " + options.screenshotPath;
+        return false;
+    }
+    return true;
+}
+
 bool renderToFiles(const RenderOptions& options, const std::string& pluginPath,
                    std::FILE* progressStream, std::string& error) {
     // A state to start from is read before anything is created, so a bad file is reported at
     // once.
     std::vector<std::uint8_t> state;
-    if (!options.statePath.empty()) {
-        if (!readWholeFile(options.statePath, state)) {
-            error = "cannot read the state file " + options.statePath;
-            return false;
-        }
-        if (!looksLikeState(state)) {
-            error = options.statePath + " is not a Vorpalix state (no VorpalixBank element)";
-            return false;
-        }
-    }
+    if (!readStateFile(options.statePath, state, error))
+        return false;
 
     HostOptions hostOptions;
     hostOptions.sampleRate = options.sampleRate;

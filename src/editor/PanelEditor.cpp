@@ -1,17 +1,131 @@
 #include "editor/PanelEditor.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
+#include "editor/PanelArt.h"
+#include "editor/PanelLayout.h"
+#include "editor/PanelWindow.h"
+#include "plugin/PluginVersion.h"
 #include "state/ControllerMap.h"
 #include "state/ParameterTable.h"
+#include "state/XmlDocument.h"
+#include "toolkit/Bitmap.h"
+#include "toolkit/EditorBase.h"
+#include "toolkit/HeadlessBackend.h"
 
 namespace vorpalix {
 
-PanelEditor::PanelEditor(PanelController& controller)
-    : controller_(controller), editing_(controller) {}
+// The toolkit's editor base holding the frame while the window is open: it makes the X11 child
+// window (or the headless frame), guards idle against being called from inside itself, and
+// hands the rest of every idle to the panel window.
+class PanelEditor::Shell final : public toolkit::EditorBase {
+public:
+    explicit Shell(PanelEditor& owner) : owner_(owner) {}
 
-PanelEditor::~PanelEditor() = default;
+protected:
+    void onIdle() override {
+        if (owner_.window_)
+            owner_.window_->idle();
+    }
+
+private:
+    PanelEditor& owner_;
+};
+
+PanelEditor::PanelEditor(PanelController& controller)
+    : controller_(controller), editing_(controller),
+      dialogs_([&controller](const FileDialogRequest& request) {
+          return controller.selectFileWithHost(request.command == FileDialogCommand::Save,
+                                               request.title, request.description,
+                                               request.extension);
+      }),
+      shell_(std::make_unique<Shell>(*this)) {
+    // The rectangle is known before the window opens: the background's size.
+    usePanelArt();
+    shell_->setBackground(toolkit::Bitmap::load(kBitmapBackground));
+}
+
+PanelEditor::~PanelEditor() {
+    close();
+}
+
+bool PanelEditor::windowSize(int& width, int& height) const {
+    const toolkit::Rect rect = shell_->getRect();
+    if (rect.isEmpty())
+        return false;
+    width = rect.getWidth();
+    height = rect.getHeight();
+    return true;
+}
+
+bool PanelEditor::open(void* parentWindow) {
+    close();
+    // The art is found again at every open, in case another part of the process replaced the
+    // toolkit's bitmap source meanwhile.
+    usePanelArt();
+    if (!shell_->open(parentWindow))
+        return false;
+    window_ = std::make_unique<PanelWindow>(*this, *shell_->getFrame());
+    return true;
+}
+
+void PanelEditor::close() {
+    // The window holds pointers into the frame's controls: it goes first.
+    window_.reset();
+    shell_->close();
+}
+
+void PanelEditor::idle() {
+    shell_->idle();
+}
+
+void PanelEditor::setHeadless(bool headless) {
+    shell_->setHeadless(headless);
+}
+
+toolkit::Frame* PanelEditor::frame() {
+    return shell_->getFrame();
+}
+
+toolkit::HeadlessBackend* PanelEditor::headlessBackend() {
+    return shell_->getHeadlessBackend();
+}
+
+int PanelEditor::vendorVersion() const {
+    return kVendorVersion;
+}
+
+bool PanelEditor::writeScreenshot(const PanelScreenshotRequest& request) {
+    if (isOpen() || request.path == nullptr || request.clickCount < 0 ||
+        (request.clickCount > 0 && request.clicks == nullptr))
+        return false;
+    const bool wasHeadless = shell_->isHeadless();
+    shell_->setHeadless(true);
+    const bool opened = open(nullptr);
+    shell_->setHeadless(wasHeadless);
+    if (!opened)
+        return false;
+    toolkit::HeadlessBackend* window = headlessBackend();
+    // Each click is followed by a few idles, so that what it changed is shown; the clock moves
+    // on by a fifth of a second per click.
+    auto settle = [&] {
+        for (int i = 0; i < 4; ++i) {
+            window->advance(50);
+            idle();
+        }
+    };
+    settle();
+    for (std::int32_t i = 0; i < request.clickCount; ++i) {
+        window->click({request.clicks[2 * i], request.clicks[2 * i + 1]});
+        settle();
+    }
+    frame()->redraw();
+    const bool written = window->writePng(request.path);
+    close();
+    return written;
+}
 
 std::unique_ptr<PluginEditor> createPanelEditor(PanelController& controller) {
     return std::make_unique<PanelEditor>(controller);
@@ -22,36 +136,9 @@ EditorFactory panelEditorFactory() {
 }
 
 void PanelEditor::setPanelDescription(const xmlNode* gui) {
-    if (!isElement(gui, "GUI")) {
-        return;
-    }
-    XmlDocument copy = XmlDocument::create("GUI");
-    xmlNode* root = copy.root();
-    if (root == nullptr) {
-        return;
-    }
-    for (const xmlNode* child = gui->children; child != nullptr; child = child->next) {
-        xmlNode* node = xmlDocCopyNode(const_cast<xmlNode*>(child), copy.get(), 1);
-        if (node != nullptr && xmlAddChild(root, node) == nullptr) {
-            xmlFreeNode(node);
-        }
-    }
-    for (const xmlAttr* a = gui->properties; a != nullptr; a = a->next) {
-        const auto value = attribute(gui, reinterpret_cast<const char*>(a->name));
-        if (value) {
-            setAttribute(root, reinterpret_cast<const char*>(a->name), *value);
-        }
-    }
-    description_ = std::move(copy);
+    const ParameterTable& table = controller_.parameters();
+    description_.parse(gui, [&table](std::string_view name) { return table.indexOfName(name); });
     refreshDisplays();
-}
-
-int PanelEditor::controlCount() const {
-    int count = 0;
-    for (const xmlNode* child : elementChildren(description_.root())) {
-        count += isElement(child, "control") ? 1 : 0;
-    }
-    return count;
 }
 
 void PanelEditor::notify(const Notification& notification) {

@@ -5,19 +5,27 @@
 #include <memory>
 #include <string>
 
+#include "editor/FileDialog.h"
+#include "editor/GuiDescription.h"
 #include "plugin/PanelController.h"
 #include "plugin/PluginEditor.h"
 #include "sequencer/PatternEditing.h"
-#include "state/XmlDocument.h"
 
 namespace vorpalix {
+
+namespace toolkit {
+class Frame;
+class HeadlessBackend;
+} // namespace toolkit
+
+class PanelWindow;
 
 // The editor object. It lives as long as the plug-in and owns what the panel edits: the edit
 // state with the pattern editing operations, which change the controller's copy of the patterns
 // and send every change to playback, and the panel layout read from the settings document. The
-// window that shows the panel is built from that layout when the host opens the editor; until
-// then the object keeps the state, so documents and chunks can read and write it. It reaches the
-// plug-in only through its PanelController.
+// window that shows the panel (PanelWindow) is built from that layout when the host opens the
+// editor and destroyed when it closes it; until then the object keeps the state, so documents
+// and chunks can read and write it. It reaches the plug-in only through its PanelController.
 //
 // Threads: user-interface thread only.
 class PanelEditor final : public PluginEditor {
@@ -31,17 +39,35 @@ public:
     PanelController& controller() { return controller_; }
 
     // --- PluginEditor -------------------------------------------------------------------------
-    // Keeps a copy of a GUI element (the panel layout); a later one replaces it.
+    // Reads a GUI element (the panel layout) into the description table; entries of a later
+    // element add to it and replace those of the same name.
     void setPanelDescription(const xmlNode* gui) override;
     PatternEditing* editing() override { return &editing_; }
     void notify(const Notification& notification) override;
     // Every display is redrawn at the next idle (after a chunk or a loaded file).
     void refreshDisplays() override { refreshAll_ = true; }
 
-    // The kept layout's root element, or null.
-    const xmlNode* panelDescription() const { return description_.root(); }
-    // Number of `control` elements in the kept layout.
-    int controlCount() const;
+    // The host's editor calls: the window is the background's size; it opens as an X11 child
+    // window of the host's window (or headless, see setHeadless) and pumps its events at idle.
+    bool hasWindow() const override { return true; }
+    bool windowSize(int& width, int& height) const override;
+    bool open(void* parentWindow) override;
+    void close() override;
+    void idle() override;
+    bool writeScreenshot(const PanelScreenshotRequest& request) override;
+
+    // Windows opened from now on draw without a display (tests, screenshots).
+    void setHeadless(bool headless);
+    bool isOpen() const { return window_ != nullptr; }
+    // The open window and its frame, or null.
+    PanelWindow* window() { return window_.get(); }
+    toolkit::Frame* frame();
+    // The headless window's input and clock, or null.
+    toolkit::HeadlessBackend* headlessBackend();
+
+    const GuiDescription& guiDescription() const { return description_; }
+    const FileDialogHelper& fileDialogs() const { return dialogs_; }
+    int vendorVersion() const;
 
     // The marks of the host parameters set since the last call (any thread may set them); the
     // window redraws the marked controls at its idle. Bit i of word w is parameter 64w + i.
@@ -59,9 +85,14 @@ public:
     bool takeRefreshAll();
 
 private:
+    class Shell;
+
     PanelController& controller_;
     PatternEditing editing_;
-    XmlDocument description_;
+    GuiDescription description_;
+    FileDialogHelper dialogs_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<PanelWindow> window_;
     int learnt_ = -1;
     bool learnChanged_ = false;
     bool patternChanged_ = false;

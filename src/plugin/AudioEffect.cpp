@@ -163,6 +163,8 @@ vst::VstIntPtr AudioEffect::dispatcher(vst::VstInt32 opcode, vst::VstInt32 index
         return getVstVersion();
     case effGetCurrentMidiProgram:
         return -1;
+    case effVendorSpecific:
+        return vendorSpecific(index, value, ptr, opt);
     default:
         // Everything else (offline, speaker arrangement, bypass, MIDI program names, tail size,
         // start/stop process, vendor specific, ...) answers 0.

@@ -75,6 +75,8 @@ protected:
                                         float) {
         return 0;
     }
+    // effVendorSpecific: requests of the plug-in's own tools; 0 for anything unknown.
+    virtual vst::VstIntPtr vendorSpecific(vst::VstInt32, vst::VstIntPtr, void*, float) { return 0; }
 
     vst::HostCallback host_;
     vst::AEffect effect_{};

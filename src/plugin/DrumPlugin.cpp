@@ -188,6 +188,15 @@ vst::VstIntPtr DrumPlugin::editorOpcode(vst::VstInt32 opcode, vst::VstInt32 /*in
     }
 }
 
+vst::VstIntPtr DrumPlugin::vendorSpecific(vst::VstInt32 index, vst::VstIntPtr /*value*/, void* ptr,
+                                          float /*opt*/) {
+    if (index != kPanelScreenshotOpcode || ptr == nullptr || editor_ == nullptr) {
+        return 0;
+    }
+    controller_->pollNotifications();
+    return editor_->writeScreenshot(*static_cast<const PanelScreenshotRequest*>(ptr)) ? 1 : 0;
+}
+
 bool DrumPlugin::getOutputProperties(vst::VstInt32 index, vst::VstPinProperties* properties) {
     const OutputConfig& outputConfig = controller_->outputConfig();
     const int m = outputConfig.masterChannels();

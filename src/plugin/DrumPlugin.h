@@ -6,12 +6,12 @@
 #include "plugin/PluginController.h"
 #include "plugin/PluginEditor.h"
 #include "plugin/PluginProcessor.h"
+#include "plugin/PluginVersion.h"
 #include "plugin/ThreadChannels.h"
 
 namespace vorpalix {
 
 inline constexpr vst::VstInt32 kUniqueId = vst::fourCharCode('V', 'R', 'P', 'Z');
-inline constexpr vst::VstInt32 kVendorVersion = 1030;
 
 // The instrument as the host sees it: parameters, programs, pins, processing, MIDI, the chunk and
 // the editor calls. It owns two halves that never share an object: the processor (audio thread:
@@ -79,6 +79,9 @@ protected:
     // User-interface thread. The editor calls; idle also takes the audio thread's reports.
     vst::VstIntPtr editorOpcode(vst::VstInt32 opcode, vst::VstInt32 index, vst::VstIntPtr value,
                                 void* ptr, float opt) override;
+    // User-interface thread. The panel screenshot of the bundled tools (PanelScreenshot.h).
+    vst::VstIntPtr vendorSpecific(vst::VstInt32 index, vst::VstIntPtr value, void* ptr,
+                                  float opt) override;
 
 private:
     ThreadChannels channels_;

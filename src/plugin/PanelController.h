@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "sequencer/EditingHost.h"
@@ -77,6 +78,13 @@ public:
     virtual int parameterBeingLearnt() const = 0;
     virtual int outputNumber(int instrument) const = 0;
     virtual bool setOutputNumber(int instrument, int slot) = 0;
+
+    // --- Host services --------------------------------------------------------------------------
+    // The host's own file selector, when the host answers 1 to "openFileSelector": the chosen
+    // path, or "" when the user cancelled. Nothing (nullopt) when the host offers none.
+    virtual std::optional<std::string> selectFileWithHost(bool save, const std::string& title,
+                                                          const std::string& typeName,
+                                                          const std::string& extension) = 0;
 
     // --- Notifications ------------------------------------------------------------------------
     // Takes what the audio thread reported (learnt controllers, changes of the playing pattern

@@ -1,6 +1,8 @@
 #include "plugin/PluginController.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "plugin/AudioEffect.h"
 #include "plugin/PluginEditor.h"
@@ -8,6 +10,17 @@
 #include "sequencer/PatternFiles.h"
 
 namespace vorpalix {
+
+namespace {
+
+// Copies text into a fixed buffer of the host interface, cut to fit and always terminated.
+void copyText(char* destination, const std::string& source, std::size_t capacity) {
+    const std::size_t n = std::min(source.size(), capacity - 1);
+    std::memcpy(destination, source.data(), n);
+    destination[n] = 0;
+}
+
+} // namespace
 
 PluginController::PluginController(AudioEffect& effect, ThreadChannels& channels,
                                    std::string pluginDirectory)
@@ -173,6 +186,40 @@ void PluginController::setParameterFromPanel(int index, float value) {
     }
     setValue(index, value);
     effect_.callHost(vst::audioMasterAutomate, index, 0, nullptr, parameterValue(index));
+}
+
+std::optional<std::string> PluginController::selectFileWithHost(bool save, const std::string& title,
+                                                                const std::string& typeName,
+                                                                const std::string& extension) {
+    char open[] = "openFileSelector";
+    char close[] = "closeFileSelector";
+    if (effect_.callHost(vst::audioMasterCanDo, 0, 0, open) != 1 ||
+        effect_.callHost(vst::audioMasterCanDo, 0, 0, close) != 1) {
+        return std::nullopt;
+    }
+    vst::VstFileType type{};
+    copyText(type.name, typeName, sizeof type.name);
+    copyText(type.macType, "XML", sizeof type.macType);
+    copyText(type.dosType, extension, sizeof type.dosType);
+    copyText(type.unixType, extension, sizeof type.unixType);
+    // The path comes back in a buffer of ours; the host copies at most its size - 1 bytes.
+    std::array<char, 1024> path{};
+    vst::VstFileSelect select{};
+    select.command = save ? vst::kVstFileSave : vst::kVstFileLoad;
+    select.type = vst::kVstFileType;
+    select.nbFileTypes = 1;
+    select.fileTypes = &type;
+    copyText(select.title, title, sizeof select.title);
+    select.returnPath = path.data();
+    select.sizeReturnPath = static_cast<std::int32_t>(path.size());
+    const bool chosen = effect_.callHost(vst::audioMasterOpenFileSelector, 0, 0, &select) == 1;
+    std::string result;
+    if (chosen && select.returnPath != nullptr) {
+        result.assign(select.returnPath, strnlen(select.returnPath, path.size() - 1));
+    }
+    // Always closed again, so that the host frees what it allocated.
+    effect_.callHost(vst::audioMasterCloseFileSelector, 0, 0, &select);
+    return result;
 }
 
 void PluginController::beginEdit(int index) {

@@ -100,6 +100,10 @@ public:
     int outputNumber(int instrument) const override;
     bool setOutputNumber(int instrument, int slot) override;
 
+    std::optional<std::string> selectFileWithHost(bool save, const std::string& title,
+                                                  const std::string& typeName,
+                                                  const std::string& extension) override;
+
     void pollNotifications() override;
 
     // --- EditingHost --------------------------------------------------------------------------

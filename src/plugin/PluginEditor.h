@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "plugin/AudioCommand.h"
+#include "plugin/PanelScreenshot.h"
 
 typedef struct _xmlNode xmlNode;
 
@@ -49,6 +50,12 @@ public:
     virtual void close() {}
     // The host's idle call, after the plug-in took the audio thread's reports.
     virtual void idle() {}
+    // Draws the panel without a window, after the request's clicks, into a PNG file. False when
+    // there is no panel to draw, the window is open or the file could not be written.
+    virtual bool writeScreenshot(const PanelScreenshotRequest& request) {
+        (void)request;
+        return false;
+    }
 };
 
 // Makes the editor object of a plug-in; the editor keeps the controller for its life.

@@ -273,6 +273,40 @@ struct ERect {
     std::int16_t right;
 };
 
+// The host's file selector (audioMasterOpenFileSelector / audioMasterCloseFileSelector).
+enum VstFileSelectCommand : std::int32_t {
+    kVstFileLoad = 0,
+    kVstFileSave = 1,
+    kVstMultipleFilesLoad = 2,
+    kVstDirectorySelect = 3,
+};
+inline constexpr std::int32_t kVstFileType = 0;
+
+struct VstFileType {
+    char name[128];
+    char macType[8];
+    char dosType[8];
+    char unixType[8];
+    char mimeType1[128];
+    char mimeType2[128];
+};
+
+struct VstFileSelect {
+    std::int32_t command;
+    std::int32_t type;
+    std::int32_t macCreator;
+    std::int32_t nbFileTypes;
+    VstFileType* fileTypes;
+    char title[1024];
+    char* initialPath;
+    char* returnPath; // the plug-in's buffer, or null for one the host allocates
+    std::int32_t sizeReturnPath;
+    char** returnMultiplePaths;
+    std::int32_t nbReturnPath;
+    VstIntPtr reserved; // the host's own: set when it allocated returnPath
+    char future[116];
+};
+
 static_assert(sizeof(void*) == 8, "this interface description is for 64-bit targets");
 static_assert(sizeof(AEffect) == 192);
 static_assert(offsetof(AEffect, dispatcher) == 8);
@@ -313,6 +347,14 @@ static_assert(sizeof(VstPinProperties) == 128);
 static_assert(offsetof(VstPinProperties, flags) == 64);
 static_assert(offsetof(VstPinProperties, shortLabel) == 72);
 static_assert(sizeof(ERect) == 8);
+static_assert(sizeof(VstFileType) == 408);
+static_assert(offsetof(VstFileSelect, title) == 24);
+static_assert(offsetof(VstFileSelect, initialPath) == 1048);
+static_assert(offsetof(VstFileSelect, sizeReturnPath) == 1064);
+static_assert(offsetof(VstFileSelect, returnMultiplePaths) == 1072);
+static_assert(offsetof(VstFileSelect, reserved) == 1088);
+static_assert(offsetof(VstFileSelect, future) == 1096);
+static_assert(sizeof(VstFileSelect) == 1216);
 
 // ---------------------------------------------------------------------------------------------
 // Vorpalix's own vendor-specific extension (effVendorSpecific): the hit report, which lets a host

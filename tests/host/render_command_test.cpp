@@ -86,7 +86,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailingRun{"TooLongForAWavFile", {"--seconds", "40000", "-o", "out.wav"}},
         FailingRun{"OutputInMissingFolder", {"--seconds", "0.1", "-o", "nowhere/out.wav"}},
         FailingRun{"StemsIntoAFile", {"--seconds", "0.1", "--stems", "bad-events.txt"}},
-        FailingRun{"AllWithoutOutputFile", {"--all", "--stems", "stems"}}),
+        FailingRun{"AllWithoutOutputFile", {"--all", "--stems", "stems"}},
+        FailingRun{"ClickWithoutScreenshot", {"--click", "10,10", "-o", "out.wav"}},
+        FailingRun{"ClickWithoutY", {"--click", "10", "--screenshot", "p.png"}},
+        FailingRun{"ClickOffThePanel", {"--click", "-1,5", "--screenshot", "p.png"}},
+        FailingRun{"ScreenshotWithAudio", {"--screenshot", "p.png", "-o", "out.wav"}},
+        FailingRun{"ScreenshotInMissingFolder", {"--screenshot", "nowhere/p.png"}},
+        FailingRun{"ScreenshotOfBadState", {"--state", "bad-events.txt", "--screenshot", "p.png"}}),
     [](const ::testing::TestParamInfo<FailingRun>& info) { return info.param.name; });
 
 TEST(RenderCommand, FailedFinalRenameLeavesNoTemporaryBehind) {
@@ -114,9 +120,10 @@ TEST(RenderCommand, HelpDocumentsEveryOption) {
     const ProcessResult result = runProcess(kRender, {"--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.err.empty());
-    for (const char* option : {"--info", "-o", "--seconds", "--bars", "--rate", "--block",
-                               "--tempo", "--accumulate", "--all", "--stems", "--export-midi",
-                               "--plugin", "--quiet", "--help", "--event", "--events"})
+    for (const char* option :
+         {"--info", "-o", "--seconds", "--bars", "--rate", "--block", "--tempo", "--accumulate",
+          "--all", "--stems", "--export-midi", "--plugin", "--quiet", "--help", "--event",
+          "--events", "--screenshot", "--click"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
 }
 

@@ -28,14 +28,15 @@ void applyChunk(DrumPlugin& plugin, std::string text) {
 TEST(PanelEditor, ExistsFromCreationAndItsEditStateIsSavedOnlyWithIt) {
     DirectPlugin p;
     ASSERT_NE(p.plugin->editor(), nullptr);
-    // Without a window the host is not told about an editor.
-    EXPECT_EQ(p.plugin->aeffect()->flags & vst::effFlagsHasEditor, 0);
+    // The panel has a window; a plug-in made without the panel has no editor to report.
+    EXPECT_NE(p.plugin->aeffect()->flags & vst::effFlagsHasEditor, 0);
     EXPECT_NE(chunkOf(*p.plugin).find("<WriteMode"), std::string::npos);
 
     DirectPlugin bare(nullptr);
     EXPECT_EQ(bare.plugin->editor(), nullptr);
     const std::string chunk = chunkOf(*bare.plugin);
     EXPECT_EQ(chunk.find("<WriteMode"), std::string::npos);
+    EXPECT_EQ(bare.plugin->aeffect()->flags & vst::effFlagsHasEditor, 0);
     EXPECT_NE(chunk.find("<SelectedInstrumentForPreset"), std::string::npos);
 }
 
@@ -55,19 +56,25 @@ TEST(PanelEditor, EditStateTravelsWithTheChunk) {
     EXPECT_TRUE(panel(target).takeRefreshAll());
 }
 
-TEST(PanelEditor, KeepsTheLatestPanelLayoutOfASettingsDocument) {
+TEST(PanelEditor, ReadsEveryPanelLayoutOfASettingsDocumentIntoItsTable) {
     DirectPlugin p;
+    const std::size_t shipped = panel(p).guiDescription().size();
+    EXPECT_EQ(shipped, 187u);
     auto document = XmlDocument::parseMemory(std::string_view(
-        "<VorpalixSettings><GUI width=\"800\"><control name=\"Tempo\"/><!-- note -->"
-        "<control name=\"Volume\"/><bitmap/></GUI></VorpalixSettings>"));
+        "<VorpalixSettings><GUI><control name=\"Tempo\" class=\"CKickButton\" posX=\"5\"/>"
+        "<!-- note --><control name=\"Extra\" class=\"CAnimKnob\"/><bitmap/></GUI>"
+        "</VorpalixSettings>"));
     p.plugin->controller().applySettingsDocument(document.root(), true);
-    EXPECT_EQ(panel(p).controlCount(), 2);
-    EXPECT_EQ(attribute(panel(p).panelDescription(), "width"), "800");
+    // A later layout adds its entries and replaces those of the same name.
+    EXPECT_EQ(panel(p).guiDescription().size(), shipped + 1);
+    ASSERT_NE(panel(p).guiDescription().find("Tempo"), nullptr);
+    EXPECT_EQ(panel(p).guiDescription().find("Tempo")->kind, ControlKind::KickButton);
+    EXPECT_EQ(panel(p).guiDescription().find("Tempo")->tag, 48);
 
-    // The copy outlives the document it came from; another element name is not a layout.
+    // Another element name is not a layout.
     document = XmlDocument::parseMemory(std::string_view("<X><Gui><control/></Gui></X>"));
     p.plugin->controller().applySettingsDocument(document.root(), true);
-    EXPECT_EQ(panel(p).controlCount(), 2);
+    EXPECT_EQ(panel(p).guiDescription().size(), shipped + 1);
 }
 
 TEST(PanelEditor, MovedHostParametersAreMarkedForTheNextIdle) {
