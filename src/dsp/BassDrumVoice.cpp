@@ -123,74 +123,129 @@ void BassDrumVoice::trigger(float velocity) {
     outCoef_ = 0.2 * c;
 }
 
-double BassDrumVoice::render(const FrameInputs& in) {
+bool BassDrumVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
     const double c = c_;
+    const double kTune = kTune_;
+    const double kDecay = kDecay_;
+    const double sweepHz = sweepHz_;
+    const double fBase = fBase_;
+    const double twoPiPerRate = twoPiPerRate_;
+    const double thrDecay = thrDecay_;
+    const double gSq = gSq_;
+    const double g2 = g2_;
+    const double attackLevel = attack_;
+    const double level = level_;
+    double phase = phase_;
+    double holdA = holdA_, holdB = holdB_;
+    double target = target_, clickGate = clickGate_;
+    double env1 = env1_, env1s = env1s_, k1 = k1_;
+    double env2 = env2_, env2s = env2s_, k2 = k2_;
+    double env3 = env3_, k3 = k3_;
+    double env4 = env4_;
+    double thr = thr_;
+    double outState = outState_, outCoef = outCoef_;
+    Biquad noiseLowPass = noiseLowPass_;
+    OnePoleHighPass noiseHighPass = noiseHighPass_;
+    OnePoleHighPass clickHighPass = clickHighPass_;
+    Biquad clickLowPass = clickLowPass_;
 
-    // Hold stage: the oscillator rests at its start point, then the envelopes are released and
-    // the amplitude holds a further while before it decays.
-    const double a = holdA_;
-    holdA_ -= 1.0;
-    if (a >= 0.0) {
-        phase_ = kHalfPiF;
-    } else {
-        outCoef_ = 1.0;
-        target_ = 0.0;
-        k1_ = kTune_;
-        const double b = holdB_;
-        holdB_ -= 1.0;
-        k2_ = b > 0.0 ? 0.0 : kDecay_.load();
+    bool playing = true;
+    int n = 0;
+    while (n < frames) {
+        // Hold stage: the oscillator rests at its start point, then the envelopes are released
+        // and the amplitude holds a further while before it decays.
+        const double a = holdA;
+        holdA -= 1.0;
+        if (a >= 0.0) {
+            phase = kHalfPiF;
+        } else {
+            outCoef = 1.0;
+            target = 0.0;
+            k1 = kTune;
+            const double b = holdB;
+            holdB -= 1.0;
+            k2 = b > 0.0 ? 0.0 : kDecay;
+        }
+
+        // Click cut once the oscillator has passed three quarters of pi.
+        if (holdA <= 0.0 && phase > kClickCutPhase) {
+            clickGate = 0.0;
+            k3 = 1.0;
+        }
+
+        // Pitch and amplitude envelopes with their smoothed copies.
+        env1 = follow(env1, target, k1);
+        env1s = follow(env1s, env1, 0.05 * c);
+        env2 = env2 - (env2 - gSq * target) * k2 + 1e-24;
+        env2s = env2s - (env2s - env2) * 0.05 * c + 1e-24;
+
+        // Oscillator and triangle (0 at pi/2, +0.75 at pi, 0 at 3 pi/2, -0.75 at 0).
+        phase += (env1s * sweepHz + fBase) * twoPiPerRate;
+        if (phase > kTwoPiF) {
+            phase -= kTwoPiF;
+        }
+        const double t = phase >= kPiF ? 0.5 * (1.5 * kPiF - phase) : 0.5 * (phase - kHalfPiF);
+        const double tri = 3.0 * t * kInvPiF;
+
+        // Soft clipper whose knee shrinks while the signal stays outside it.
+        double knee = 0.6 * thr;
+        thr *= thrDecay;
+        const double x = (tri - 0.04) * 2.5;
+        if (-knee <= x && x <= knee) {
+            thr = 1.0;
+            knee = 0.6;
+        }
+        const double y = softClip(x, knee, 1.8);
+        const double body = (0.02 * x + 0.175 * y) * env2s;
+
+        // Click: enveloped pulse through a band-pass pair plus band-limited noise.
+        const double nl = noiseLowPass.process(in.noise[n]);
+        const double nh = noiseHighPass.process(nl);
+        env3 = env3 - (env3 - g2 * clickGate) * k3 + 1e-24;
+        const double ch = clickHighPass.process(env3);
+        const double cl = clickLowPass.process(ch);
+        env4 = follow(env4, g2 * target, 0.004 * c);
+        const double click = -(0.07 * cl + 0.01 * g2 * nh);
+
+        const double o = (click * env4 * attackLevel + body) * level * 1.575;
+        outState = follow(outState, o, outCoef);
+        out[n++] = outState;
+
+        if (env2 < 0.002 && target == 0.0) {
+            playing = false;
+            break;
+        }
+    }
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
     }
 
-    // Click cut once the oscillator has passed three quarters of pi.
-    if (holdA_ <= 0.0 && phase_ > kClickCutPhase) {
-        clickGate_ = 0.0;
-        k3_ = 1.0;
-    }
-
-    // Pitch and amplitude envelopes with their smoothed copies.
-    env1_ = follow(env1_, target_, k1_);
-    env1s_ = follow(env1s_, env1_, 0.05 * c);
-    env2_ = env2_ - (env2_ - gSq_ * target_) * k2_ + 1e-24;
-    env2s_ = env2s_ - (env2s_ - env2_) * 0.05 * c + 1e-24;
-
-    // Oscillator and triangle (0 at pi/2, +0.75 at pi, 0 at 3 pi/2, -0.75 at 0).
-    phase_ += (env1s_ * sweepHz_ + fBase_) * twoPiPerRate_;
-    if (phase_ > kTwoPiF) {
-        phase_ -= kTwoPiF;
-    }
-    const double t = phase_ >= kPiF ? 0.5 * (1.5 * kPiF - phase_) : 0.5 * (phase_ - kHalfPiF);
-    const double tri = 3.0 * t * kInvPiF;
-
-    // Soft clipper whose knee shrinks while the signal stays outside it.
-    double knee = 0.6 * thr_;
-    thr_ *= thrDecay_;
-    const double x = (tri - 0.04) * 2.5;
-    if (-knee <= x && x <= knee) {
-        thr_ = 1.0;
-        knee = 0.6;
-    }
-    const double y = softClip(x, knee, 1.8);
-    const double body = (0.02 * x + 0.175 * y) * env2s_;
-
-    // Click: enveloped pulse through a band-pass pair plus band-limited noise.
-    const double nl = noiseLowPass_.process(in.noise);
-    const double nh = noiseHighPass_.process(nl);
-    env3_ = env3_ - (env3_ - g2_ * clickGate_) * k3_ + 1e-24;
-    const double ch = clickHighPass_.process(env3_);
-    const double cl = clickLowPass_.process(ch);
-    env4_ = follow(env4_, g2_ * target_, 0.004 * c);
-    const double click = -(0.07 * cl + 0.01 * g2_ * nh);
-
-    const double out = (click * env4_ * attack_ + body) * level() * 1.575;
-    outState_ = follow(outState_, out, outCoef_);
-
-    if (env2_ < 0.002 && target_ == 0.0) {
-        playing_ = false;
-    }
-    return outState_;
+    playing_ = playing;
+    phase_ = phase;
+    holdA_ = holdA;
+    holdB_ = holdB;
+    target_ = target;
+    clickGate_ = clickGate;
+    env1_ = env1;
+    env1s_ = env1s;
+    k1_ = k1;
+    env2_ = env2;
+    env2s_ = env2s;
+    k2_ = k2;
+    env3_ = env3;
+    k3_ = k3;
+    env4_ = env4;
+    thr_ = thr;
+    outState_ = outState;
+    outCoef_ = outCoef;
+    noiseLowPass_ = noiseLowPass;
+    noiseHighPass_ = noiseHighPass;
+    clickHighPass_ = clickHighPass;
+    clickLowPass_ = clickLowPass;
+    return true;
 }
 
 } // namespace vorpalix

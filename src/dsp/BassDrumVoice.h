@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dsp/Filters.h"
-#include "dsp/RelaxedAtomic.h"
 #include "dsp/Voice.h"
 
 namespace vorpalix {
@@ -9,25 +8,31 @@ namespace vorpalix {
 // The bass drum: a triangle oscillator with a falling pitch envelope, rounded by a soft clipper
 // whose knee follows the signal, under a hold-then-decay amplitude envelope, plus a short click
 // of an enveloped pulse and band-limited noise.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class BassDrumVoice : public Voice {
 public:
     BassDrumVoice();
 
-    // Audio thread or while processing is stopped. Recomputes rate-dependent coefficients and
-    // clears the filters.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Knob setters, x in 0..1 (clamped). Any thread; they write single values the next frame reads.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setPitch(double x);
     void setAttack(double x);
     void setDecay(double x);
     void setTuneDepth(double x);
 
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
     // Audio thread. One output sample; 0 while idle.
-    double render(const FrameInputs& in);
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Derived values, for the editor and tests.
     double kTune() const { return kTune_; }
@@ -45,16 +50,16 @@ private:
     void updateSweep();
 
     // Knob values kept so that a rate change can recompute the rate-scaled coefficients.
-    RelaxedAtomic<double> tuneKnob_{0.5};
-    RelaxedAtomic<double> decayKnob_{0.25};
+    double tuneKnob_ = 0.5;
+    double decayKnob_ = 0.25;
 
-    RelaxedAtomic<double> kTune_{0.0};
-    RelaxedAtomic<double> sweepTop_{0.0};
-    RelaxedAtomic<double> fBase_{0.0};
-    RelaxedAtomic<double> attack_{0.0};
-    RelaxedAtomic<double> kDecay_{0.0};
-    RelaxedAtomic<double> depth_{0.0};
-    RelaxedAtomic<double> sweepHz_{0.0}; // (510 sweepTop - fBase) depth
+    double kTune_ = 0.0;
+    double sweepTop_ = 0.0;
+    double fBase_ = 0.0;
+    double attack_ = 0.0;
+    double kDecay_ = 0.0;
+    double depth_ = 0.0;
+    double sweepHz_ = 0.0; // (510 sweepTop - fBase) depth
 
     // Rate-dependent constants.
     double c_ = 1.0;

@@ -1,12 +1,14 @@
 #include "dsp/DrumEngine.h"
 
 #include "dsp/LookupTables.h"
+#include "dsp/ParameterIndex.h"
+#include "dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 namespace vorpalix {
 
@@ -34,7 +36,9 @@ __m128 toSamples(__m128d v) {
 } // namespace
 
 DrumEngine::DrumEngine()
-    : voices_{&bd_, &sd_, &lt_, &mt_, &ht_, &rs_, &hc_, &ch_, &oh_, &cr_, &rd_} {
+    : voices_{&bd_, &sd_, &lt_, &mt_, &ht_, &rs_, &hc_, &ch_, &oh_, &cr_, &rd_}, sampleVoices_{
+                                                                                     &ch_, &oh_,
+                                                                                     &cr_, &rd_} {
     for (int i = 0; i < kNumInstruments; ++i) {
         mute_[i] = false;
         solo_[i] = false;
@@ -69,139 +73,133 @@ void DrumEngine::setSampleRate(float rate) {
 }
 
 void DrumEngine::setEngineParameter(int index, float value) {
-    if (index < 0 || index > kLastEngineParameter || !std::isfinite(value)) {
+    if (index < 0 || index >= kNumEngineParameters || !std::isfinite(value)) {
+        return;
+    }
+    if (index >= kParamFirstSolo) {
+        solo_[index - kParamFirstSolo] = value > 0.5f;
+        return;
+    }
+    if (index >= kParamFirstMute) {
+        mute_[index - kParamFirstMute] = value > 0.5f;
         return;
     }
     const double x = std::clamp(static_cast<double>(value), 0.0, 1.0);
-    switch (index) {
-    // Bass drum
-    case 0:
-        bd_.setLevel(x);
-        break;
-    case 1:
-        bd_.setTune(x);
-        break;
-    case 2:
-        bd_.setPitch(x);
-        break;
-    case 3:
-        bd_.setAttack(x);
-        break;
-    case 4:
-        bd_.setDecay(x);
-        break;
-    case 5:
-        bd_.setTuneDepth(x);
-        break;
-    // Snare drum
-    case 6:
-        sd_.setLevel(x);
-        break;
-    case 7:
-        sd_.setTune(x);
-        break;
-    case 8:
-        sd_.setTone(x);
-        break;
-    case 9:
-        sd_.setTuneDepth(x);
-        break;
-    case 10:
-        sd_.setDecay(x);
-        break;
-    case 11:
-        sd_.setSnappy(x);
-        break;
-    // Rim shot
-    case 30:
-        rs_.setLevel(x);
-        break;
-    case 31:
-        rs_.setTune(x);
-        break;
-    case 32:
-        rs_.setDecay(x);
-        break;
-    // Hand clap
-    case 33:
-        hc_.setLevel(x);
-        break;
-    case 34:
-        hc_.setTune(x);
-        break;
-    case 35:
-        hc_.setReverb(x);
-        break;
-    // Hi-hats and cymbals
-    case 36:
-        ch_.setLevel(x);
-        break;
-    case 37:
-        ch_.setTune(x);
-        break;
-    case 38:
-        ch_.setDecay(x);
-        break;
-    case 39:
-        oh_.setLevel(x);
-        break;
-    case 40:
-        oh_.setTune(x);
-        break;
-    case 41:
-        oh_.setDecay(x);
-        break;
-    case 42:
-        cr_.setLevel(x);
-        break;
-    case 43:
-        cr_.setTune(x);
-        break;
-    case 44:
-        cr_.setDecay(x);
-        break;
-    case 45:
-        rd_.setLevel(x);
-        break;
-    case 46:
-        rd_.setTune(x);
-        break;
-    case 47:
-        rd_.setDecay(x);
-        break;
-    case kVolumeParameter:
+    if (index == kParamVolume) {
         masterGain_ = 2.0 * x * x;
+        return;
+    }
+    // Tempo, Flam, Shuffle and Total Accent belong to the sequencer.
+    if (index >= kNumKnobs) {
+        return;
+    }
+    switch (index) {
+    case kParamBDLevel:
+        bd_.setLevel(x);
+        return;
+    case kParamBDTune:
+        bd_.setTune(x);
+        return;
+    case kParamBDPitch:
+        bd_.setPitch(x);
+        return;
+    case kParamBDAttack:
+        bd_.setAttack(x);
+        return;
+    case kParamBDDecay:
+        bd_.setDecay(x);
+        return;
+    case kParamBDTuneDepth:
+        bd_.setTuneDepth(x);
+        return;
+    case kParamSDLevel:
+        sd_.setLevel(x);
+        return;
+    case kParamSDTune:
+        sd_.setTune(x);
+        return;
+    case kParamSDTone:
+        sd_.setTone(x);
+        return;
+    case kParamSDTuneDepth:
+        sd_.setTuneDepth(x);
+        return;
+    case kParamSDDecay:
+        sd_.setDecay(x);
+        return;
+    case kParamSDSnappy:
+        sd_.setSnappy(x);
+        return;
+    case kParamRSLevel:
+        rs_.setLevel(x);
+        return;
+    case kParamRSTune:
+        rs_.setTune(x);
+        return;
+    case kParamRSDecay:
+        rs_.setDecay(x);
+        return;
+    case kParamHCLevel:
+        hc_.setLevel(x);
+        return;
+    case kParamHCTune:
+        hc_.setTune(x);
+        return;
+    case kParamHCReverb:
+        hc_.setReverb(x);
+        return;
+    default:
+        break;
+    }
+    for (const int t : {kLT, kMT, kHT}) {
+        const int knob = index - kLevelParameter[t];
+        if (knob >= 0 && knob < kTomKnobCount) {
+            setTomKnob(t == kLT ? lt_ : (t == kMT ? mt_ : ht_), knob, x);
+            return;
+        }
+    }
+    for (const int h : {kCH, kOH, kCR, kRD}) {
+        const int knob = index - kLevelParameter[h];
+        if (knob >= 0 && knob < kSampleKnobCount) {
+            setSampleKnob(*sampleVoices_[h - kCH], knob, x);
+            return;
+        }
+    }
+}
+
+void DrumEngine::setTomKnob(TomVoice& tom, int knob, double x) {
+    switch (knob) {
+    case kTomLevel:
+        tom.setLevel(x);
+        break;
+    case kTomTune:
+        tom.setTune(x);
+        break;
+    case kTomTone:
+        tom.setTone(x);
+        break;
+    case kTomTuneDepth:
+        tom.setTuneDepth(x);
+        break;
+    case kTomDecay:
+        tom.setDecay(x);
         break;
     default:
-        if (index >= 12 && index <= 29) {
-            // Toms: six knobs each, LT from 12, MT from 18, HT from 24.
-            TomVoice& tom = index < 18 ? lt_ : (index < 24 ? mt_ : ht_);
-            switch ((index - 12) % 6) {
-            case 0:
-                tom.setLevel(x);
-                break;
-            case 1:
-                tom.setTune(x);
-                break;
-            case 2:
-                tom.setTone(x);
-                break;
-            case 3:
-                tom.setTuneDepth(x);
-                break;
-            case 4:
-                tom.setDecay(x);
-                break;
-            default:
-                tom.setTuneDecay(x);
-                break;
-            }
-        } else if (index >= kFirstMuteParameter && index < kFirstSoloParameter) {
-            mute_[index - kFirstMuteParameter] = value > 0.5f;
-        } else if (index >= kFirstSoloParameter) {
-            solo_[index - kFirstSoloParameter] = value > 0.5f;
-        }
-        // 48 (Tempo), 50 (Flam), 51 (Shuffle) and 52 (Total Accent) belong to the sequencer.
+        tom.setTuneDecay(x);
+        break;
+    }
+}
+
+void DrumEngine::setSampleKnob(SampleVoice& voice, int knob, double x) {
+    switch (knob) {
+    case kSampleLevel:
+        voice.setLevel(x);
+        break;
+    case kSampleTune:
+        voice.setTune(x);
+        break;
+    default:
+        voice.setDecay(x);
         break;
     }
 }
@@ -265,7 +263,7 @@ void DrumEngine::triggerStep(int instrument, bool accent, bool totalAccent) {
         v += kAccentStep;
     }
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }
@@ -273,7 +271,7 @@ void DrumEngine::triggerStep(int instrument, bool accent, bool totalAccent) {
 void DrumEngine::triggerStepPlain(int instrument, bool /*ignored*/, bool totalAccent) {
     float v = kPlainVelocity;
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }
@@ -281,7 +279,7 @@ void DrumEngine::triggerStepPlain(int instrument, bool /*ignored*/, bool totalAc
 void DrumEngine::triggerStepAccented(int instrument, bool /*ignored*/, bool totalAccent) {
     float v = kAccentedVelocity;
     if (totalAccent) {
-        v += static_cast<float>(totalAccent_.load()) * kAccentStep;
+        v += static_cast<float>(totalAccent_) * kAccentStep;
     }
     triggerVoice(instrument, v);
 }
@@ -304,61 +302,232 @@ void DrumEngine::preTrigger(int instrument, float velocity) {
     }
 }
 
-// White noise in -0.5..0.5 from two 32-bit words.
-void DrumEngine::stepNoise() {
-    noise_ = static_cast<double>(static_cast<std::int32_t>(noiseB_)) * 0x1p-32;
-    noiseA_ ^= noiseB_;
-    noiseB_ += noiseA_;
+// White noise in -0.5..0.5 from two 32-bit words, one value per frame.
+void DrumEngine::renderNoise(int frames) {
+    std::uint32_t a = noiseA_;
+    std::uint32_t b = noiseB_;
+    for (int n = 0; n < frames; ++n) {
+        noiseSpan_[n] = static_cast<double>(static_cast<std::int32_t>(b)) * 0x1p-32;
+        a ^= b;
+        b += a;
+    }
+    noiseA_ = a;
+    noiseB_ = b;
+    noise_ = noiseSpan_[frames - 1];
 }
 
 // Band-limited noise for the toms, raised by a burst envelope that starts 2 ms after a tom hit.
-void DrumEngine::stepTomNoise() {
+void DrumEngine::renderTomNoise(int frames) {
     const double p = tomLowPassPole_;
-    tomLowPassState_ = noise_ * (1.0 - p) + p * tomLowPassState_;
-    const double h = tomHighPass_.process(tomLowPassState_, 0.0);
-    if (tomCountdown_ == 0) {
-        tomK_ = 0.04 * rate_.c;
-        tomE_ = tomL_;
+    const double burstK = 0.04 * rate_.c;
+    double s = tomLowPassState_;
+    Biquad highPass = tomHighPass_;
+    int countdown = tomCountdown_;
+    double E = tomE_;
+    double k = tomK_;
+    const double L = tomL_;
+    for (int n = 0; n < frames; ++n) {
+        s = noiseSpan_[n] * (1.0 - p) + p * s;
+        const double h = highPass.process(s, 0.0);
+        if (countdown == 0) {
+            k = burstK;
+            E = L;
+        }
+        // The countdown stops just below zero instead of running on until it wraps around.
+        if (countdown >= 0) {
+            --countdown;
+        }
+        E = E - (E * k + 1e-24);
+        tomNoiseSpan_[n] = (8.0 * E + 1.0) * h * (-0.25);
     }
-    // The countdown stops just below zero instead of running on until it wraps around.
-    if (tomCountdown_ >= 0) {
-        --tomCountdown_;
+    tomLowPassState_ = s;
+    tomHighPass_ = highPass;
+    tomCountdown_ = countdown;
+    tomE_ = E;
+    tomK_ = k;
+    tomNoise_ = tomNoiseSpan_[frames - 1];
+}
+
+void DrumEngine::beginBlock() {
+    std::fill(std::begin(sounding_), std::end(sounding_), false);
+}
+
+void DrumEngine::silenceChannel(int k, int offset, int frames) {
+    if (sounding_[k]) {
+        std::fill_n(out_[k] + offset, frames, 0.0f);
     }
-    tomE_ = tomE_ - (tomE_ * tomK_ + 1e-24);
-    tomNoise_ = (8.0 * tomE_ + 1.0) * h * (-0.25);
+}
+
+namespace {
+
+// A voice's span into the master sum (a copy for the first voice), and with the master gain into
+// output samples. Built twice: AVX2 four values per step, SSE2 two.
+[[gnu::target("avx2")]] void mixAndConvertAvx2(const double* values, double* sum, bool first,
+                                               float* out, int frames, double gain) {
+    const __m256d G = _mm256_set1_pd(gain);
+    const __m256d kTiny = _mm256_set1_pd(1e-30);
+    const __m256d kLimit = _mm256_set1_pd(1000.0);
+    const __m256d kNegLimit = _mm256_set1_pd(-1000.0);
+    const __m256d kSign = _mm256_set1_pd(-0.0);
+    int n = 0;
+    for (; n + 4 <= frames; n += 4) {
+        const __m256d v = _mm256_loadu_pd(values + n);
+        if (sum != nullptr) {
+            _mm256_storeu_pd(sum + n, first ? v : _mm256_add_pd(_mm256_loadu_pd(sum + n), v));
+        }
+        // As toSamples, four lanes at a time.
+        const __m256d x = _mm256_mul_pd(G, v);
+        const __m256d keep = _mm256_cmp_pd(_mm256_andnot_pd(kSign, x), kTiny, _CMP_GE_OS);
+        const __m256d bounded = _mm256_min_pd(_mm256_max_pd(x, kNegLimit), kLimit);
+        _mm_storeu_ps(out + n, _mm256_cvtpd_ps(_mm256_and_pd(keep, bounded)));
+    }
+    for (; n < frames; ++n) {
+        if (sum != nullptr) {
+            sum[n] = first ? values[n] : sum[n] + values[n];
+        }
+        out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(_mm_set1_pd(gain), _mm_set1_pd(values[n]))));
+    }
+}
+
+void mixAndConvertBase(const double* values, double* sum, bool first, float* out, int frames,
+                       double gain) {
+    const __m128d G = _mm_set1_pd(gain);
+    int n = 0;
+    for (; n + 2 <= frames; n += 2) {
+        const __m128d v = _mm_loadu_pd(values + n);
+        if (sum != nullptr) {
+            _mm_storeu_pd(sum + n, first ? v : _mm_add_pd(_mm_loadu_pd(sum + n), v));
+        }
+        _mm_storel_pi(reinterpret_cast<__m64*>(out + n), toSamples(_mm_mul_pd(G, v)));
+    }
+    for (; n < frames; ++n) {
+        if (sum != nullptr) {
+            sum[n] = first ? values[n] : sum[n] + values[n];
+        }
+        out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(G, _mm_set1_pd(values[n]))));
+    }
+}
+
+} // namespace
+
+void DrumEngine::writeChannel(int k, const double* values, double* sum, bool first, int offset,
+                              int frames) {
+    float* out = out_[k];
+    if (!sounding_[k]) {
+        std::fill_n(out, offset, 0.0f);
+        sounding_[k] = true;
+    }
+    if (lanes::hasAvx2()) {
+        mixAndConvertAvx2(values, sum, first, out + offset, frames, masterGain_);
+    } else {
+        mixAndConvertBase(values, sum, first, out + offset, frames, masterGain_);
+    }
+}
+
+void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, bool first) {
+    // The master sum takes the voices in instrument order, as a frame-by-frame sum would; a
+    // silent voice adds exact zeros and is left out.
+    writeChannel(k, values, sumSpan_, first, offset, frames);
+    mix_[k] = values[frames - 1];
+}
+
+// The rim shot's and the clap's resonators are feedback loops that take most of a frame's time
+// one after the other; stepped side by side in one loop their frames overlap.
+void DrumEngine::renderRimShotAndClap(int frames) {
+    rsSounding_ = rs_.isPlaying();
+    hcSounding_ = hc_.isPlaying();
+    if (!rsSounding_ && !hcSounding_) {
+        return;
+    }
+    RimShotVoice::Strike strike(rs_);
+    HandClapVoice::Resonance resonance(hc_);
+    int n = 0;
+    while (n < frames && strike.playing() && resonance.playing()) {
+        rimShotSpan_[n] = strike.step();
+        clapSpan_[n] = resonance.step(noiseSpan_[n], clapP2Span_[n], clapT1Span_[n]);
+        ++n;
+    }
+    int rimShotFrames = n;
+    while (rimShotFrames < frames && strike.playing()) {
+        rimShotSpan_[rimShotFrames++] = strike.step();
+    }
+    int clapFrames = n;
+    while (clapFrames < frames && resonance.playing()) {
+        clapSpan_[clapFrames] = resonance.step(noiseSpan_[clapFrames], clapP2Span_[clapFrames],
+                                               clapT1Span_[clapFrames]);
+        ++clapFrames;
+    }
+    strike.finish();
+    resonance.finish();
+    if (rsSounding_) {
+        rs_.renderTone(rimShotSpan_, rimShotSpan_, rimShotFrames);
+        std::fill(rimShotSpan_ + rimShotFrames, rimShotSpan_ + frames, 0.0);
+    }
+    if (hcSounding_) {
+        hc_.renderShape(clapSpan_, clapP2Span_, clapT1Span_, clapSpan_, clapFrames);
+        std::fill(clapSpan_ + clapFrames, clapSpan_ + frames, 0.0);
+    }
+}
+
+void DrumEngine::render(int offset, int frames) {
+    if (frames <= 0) {
+        return;
+    }
+    renderNoise(frames);
+    renderTomNoise(frames);
+    const SpanInputs in{noiseSpan_, tomNoiseSpan_};
+
+    bool any = false;
+    auto mix = [&](bool playing, int instrument, const double* values) {
+        const int k = 1 + instrument;
+        if (playing) {
+            mixVoice(k, values, offset, frames, !any);
+            any = true;
+        } else {
+            silenceChannel(k, offset, frames);
+            mix_[k] = 0.0;
+        }
+    };
+    auto voice = [&](auto& v, int instrument) {
+        mix(v.render(in, voiceSpan_, frames), instrument, voiceSpan_);
+    };
+    voice(bd_, kBD);
+    voice(sd_, kSD);
+    // The three toms side by side.
+    TomVoice* const toms[3] = {&lt_, &mt_, &ht_};
+    double* const tomOut[3] = {tomSpan_[0], tomSpan_[1], tomSpan_[2]};
+    const bool tomPlaying[3] = {lt_.isPlaying(), mt_.isPlaying(), ht_.isPlaying()};
+    TomVoice::renderGroup(toms, tomOut, 3, in, frames);
+    for (int j = 0; j < 3; ++j) {
+        mix(tomPlaying[j], kLT + j, tomOut[j]);
+    }
+    renderRimShotAndClap(frames);
+    mix(rsSounding_, kRS, rimShotSpan_);
+    mix(hcSounding_, kHC, clapSpan_);
+    // The hats and cymbals side by side.
+    SampleVoice* const samples[4] = {&ch_, &oh_, &cr_, &rd_};
+    double* const sampleOut[4] = {sampleSpan_[0], sampleSpan_[1], sampleSpan_[2], sampleSpan_[3]};
+    const bool samplePlaying[4] = {ch_.isSounding(), oh_.isSounding(), cr_.isSounding(),
+                                   rd_.isSounding()};
+    SampleVoice::renderGroup(samples, sampleOut, 4, in, frames);
+    for (int j = 0; j < 4; ++j) {
+        mix(samplePlaying[j], kCH + j, sampleOut[j]);
+    }
+
+    if (any) {
+        writeChannel(OutputFrame::kMaster, sumSpan_, nullptr, false, offset, frames);
+        mix_[OutputFrame::kMaster] = sumSpan_[frames - 1];
+    } else {
+        silenceChannel(OutputFrame::kMaster, offset, frames);
+        mix_[OutputFrame::kMaster] = 0.0;
+    }
 }
 
 void DrumEngine::renderFrame(OutputFrame& out) {
-    stepNoise();
-    stepTomNoise();
-    const FrameInputs in{noise_, tomNoise_};
-
-    mix_[1 + kRS] = rs_.render(in);
-    mix_[1 + kHC] = hc_.render(in);
-    mix_[1 + kCH] = ch_.render(in);
-    mix_[1 + kOH] = oh_.render(in);
-    mix_[1 + kRD] = rd_.render(in);
-    mix_[1 + kCR] = cr_.render(in);
-    mix_[1 + kBD] = bd_.render(in);
-    mix_[1 + kSD] = sd_.render(in);
-    mix_[1 + kLT] = lt_.render(in);
-    mix_[1 + kMT] = mt_.render(in);
-    mix_[1 + kHT] = ht_.render(in);
-
-    double sum = 0.0;
-#pragma GCC unroll 16
-    for (int i = 0; i < kNumInstruments; ++i) {
-        sum += mix_[1 + i];
-    }
-    mix_[OutputFrame::kMaster] = sum;
-
-    // Master gain and conversion, two channels at a time.
-    static_assert(OutputFrame::kSize % 2 == 0);
-    const __m128d G = _mm_set1_pd(masterGain_);
-#pragma GCC unroll 8
-    for (int i = 0; i < OutputFrame::kSize; i += 2) {
-        const __m128 pair = toSamples(_mm_mul_pd(G, _mm_load_pd(mix_ + i)));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out.values + i), pair);
+    beginBlock();
+    render(0, 1);
+    for (int k = 0; k < OutputFrame::kSize; ++k) {
+        out.values[k] = sounding_[k] ? out_[k][0] : 0.0f;
     }
 }
 

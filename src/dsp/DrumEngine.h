@@ -5,7 +5,6 @@
 #include "dsp/HandClapVoice.h"
 #include "dsp/Instruments.h"
 #include "dsp/OutputFrame.h"
-#include "dsp/RelaxedAtomic.h"
 #include "dsp/RimShotVoice.h"
 #include "dsp/SampleRateInfo.h"
 #include "dsp/SampleVoice.h"
@@ -18,14 +17,19 @@
 namespace vorpalix {
 
 // The synthesis engine: eleven voices, the shared white noise and tom noise, mute/solo and the
-// master gain. Rendering is one frame at a time, in double precision.
+// master gain, in double precision. It renders spans of a block: the caller cuts the block at
+// the frames where hits fall, and the engine computes the shared sources once per span and then
+// each voice over the whole span (the toms side by side, the hats and cymbals side by side, the
+// rim shot's and the clap's resonators stepped together). Every frame comes out as it would
+// frame by frame.
+//
+// Owned by the audio thread. The plug-in creates it, then calls every operation from the audio
+// thread: parameter changes and sample-rate changes at block start, triggers and rendering
+// during the block. Nothing here is atomic or locked, and no other thread may call in.
 class DrumEngine {
 public:
-    // Parameter indexes the engine understands (0..74); higher ones are ignored.
-    static constexpr int kVolumeParameter = 49;
-    static constexpr int kFirstMuteParameter = 53;
-    static constexpr int kFirstSoloParameter = 64;
-    static constexpr int kLastEngineParameter = 74;
+    // Longest block render() works on; longer host blocks are rendered in parts.
+    static constexpr int kMaxFrames = 256;
 
     // Velocities of sequenced hits: a plain step (48/127 in single precision) and the accent step.
     static constexpr float kPlainVelocity = 0.37795275f;
@@ -41,11 +45,13 @@ public:
     DrumEngine(const DrumEngine&) = delete;
     DrumEngine& operator=(const DrumEngine&) = delete;
 
-    // Host dispatcher thread, while not processing. Resets noise, tom noise and voice filters.
+    // Audio thread, at block start (the plug-in applies a rate the host set before the block
+    // that follows). Resets noise, tom noise and voice filters. No allocation.
     void setSampleRate(float rate);
-    // Any thread (editor, automation, MIDI controllers on the audio thread). No allocation.
+    // Audio thread, at block start. Host parameters 0..74 (ParameterIndex.h); others are ignored.
+    // No allocation.
     void setEngineParameter(int index, float value);
-    // Any thread. No allocation.
+    // Audio thread (block start, or a step that applies its pattern's amount). No allocation.
     void setTotalAccent(double value);
 
     // Audio thread. No allocation, no locks. A direct hit with the given velocity.
@@ -55,10 +61,24 @@ public:
     void triggerStepPlain(int instrument, bool ignored, bool totalAccent);
     void triggerStepAccented(int instrument, bool ignored, bool totalAccent);
 
-    // Audio thread. No allocation, no locks. Fills one frame: master, then the eleven instruments.
+    // Audio thread. No allocation, no locks. Starts an output block of up to kMaxFrames frames:
+    // every output channel reads as silent until render() writes it.
+    void beginBlock();
+    // Audio thread. No allocation, no locks. Renders frames [offset, offset + frames) of the
+    // block (offset + frames <= kMaxFrames) into the output channels; the caller splits the block
+    // at the frames where triggers fall and renders the spans in order.
+    void render(int offset, int frames);
+    // The block's output channel k (OutputFrame order: master, then the eleven instruments).
+    // Valid up to the last frame rendered, and only while isSounding(k); a channel that is not
+    // sounding is silent for the whole block and has not been written.
+    const float* output(int k) const { return out_[k]; }
+    bool isSounding(int k) const { return sounding_[k]; }
+
+    // Audio thread. No allocation, no locks. Renders one frame as a block of its own and fills
+    // `out`: master, then the eleven instruments.
     void renderFrame(OutputFrame& out);
 
-    // Read accessors (any thread; values may be one frame old).
+    // Read accessors, audio thread (and tests).
     const SampleRateInfo& sampleRateInfo() const { return rate_; }
     double masterGain() const { return masterGain_; }
     double totalAccent() const { return totalAccent_; }
@@ -78,9 +98,18 @@ public:
     double tomNoiseEnvelope() const { return tomE_; }
 
 private:
+    static void setTomKnob(TomVoice& tom, int knob, double x);
+    static void setSampleKnob(SampleVoice& voice, int knob, double x);
     void preTrigger(int instrument, float velocity);
-    void stepNoise();
-    void stepTomNoise();
+    void renderNoise(int frames);
+    void renderTomNoise(int frames);
+    void renderRimShotAndClap(int frames);
+    // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
+    void mixVoice(int k, const double* values, int offset, int frames, bool first);
+    // Converts a span with the master gain into channel k, adding it to `sum` on the way (copying
+    // it there when `first`) unless sum is null.
+    void writeChannel(int k, const double* values, double* sum, bool first, int offset, int frames);
+    void silenceChannel(int k, int offset, int frames);
 
     SampleRateInfo rate_;
 
@@ -96,14 +125,32 @@ private:
     SampleVoice cr_{"cr"};
     SampleVoice rd_{"rd"};
     Voice* voices_[kNumInstruments];
+    SampleVoice* sampleVoices_[4]; // CH, OH, CR, RD
 
     // The last frame before the master gain, laid out like OutputFrame: [0] the sum of the
-    // instruments, [1 + i] instrument i. Aligned so that the output stage reads it in pairs.
-    alignas(16) double mix_[OutputFrame::kSize] = {};
-    RelaxedAtomic<double> masterGain_{0.5};
-    RelaxedAtomic<double> totalAccent_{0.5};
-    RelaxedAtomic<bool> mute_[kNumInstruments];
-    RelaxedAtomic<bool> solo_[kNumInstruments];
+    // instruments, [1 + i] instrument i.
+    double mix_[OutputFrame::kSize] = {};
+
+    // The block's output channels, and whether each holds anything but silence.
+    alignas(32) float out_[OutputFrame::kSize][kMaxFrames];
+    bool sounding_[OutputFrame::kSize] = {};
+    // Per-span work buffers: the shared sources, one voice's output, the sum of the voices.
+    alignas(32) double noiseSpan_[kMaxFrames];
+    alignas(32) double tomNoiseSpan_[kMaxFrames];
+    alignas(32) double voiceSpan_[kMaxFrames];
+    alignas(32) double tomSpan_[3][kMaxFrames];
+    alignas(32) double sampleSpan_[4][kMaxFrames];
+    alignas(32) double rimShotSpan_[kMaxFrames];
+    alignas(32) double clapSpan_[kMaxFrames];
+    alignas(32) double clapP2Span_[kMaxFrames];
+    alignas(32) double clapT1Span_[kMaxFrames];
+    bool rsSounding_ = false;
+    bool hcSounding_ = false;
+    alignas(32) double sumSpan_[kMaxFrames];
+    double masterGain_ = 0.5;
+    double totalAccent_ = 0.5;
+    bool mute_[kNumInstruments] = {};
+    bool solo_[kNumInstruments] = {};
 
     // White noise: two 32-bit words.
     std::uint32_t noiseA_ = 0x67452301u;

@@ -1,5 +1,6 @@
 #include "dsp/HandClapVoice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorpalix {
@@ -77,15 +78,42 @@ void HandClapVoice::trigger(float velocity) {
     kT2_ = 0.1 * sampleRate_.c;
 }
 
-double HandClapVoice::render(const FrameInputs& in) {
+bool HandClapVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
+    // The resonance goes into `out`, which the shaping then turns into the output in place.
+    constexpr int kPart = 64;
+    double P2[kPart], T1[kPart];
+    Resonance resonance(*this);
+    int n = 0;
+    while (n < frames && resonance.playing()) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part && resonance.playing()) {
+            out[n + done] = resonance.step(in.noise[n + done], P2[done], T1[done]);
+            ++done;
+        }
+        renderShape(out + n, P2, T1, out + n, done);
+        n += done;
+    }
+    resonance.finish();
+    std::fill(out + n, out + frames, 0.0);
+    return true;
+}
+
+HandClapVoice::Resonance::Resonance(HandClapVoice& voice)
+    : voice_(voice), c_(voice.sampleRate_.c), kRev_(voice.kRev_), D_(voice.D_), k5_(voice.k5_),
+      pulseIndex_(voice.pulseIndex_), countdown_(voice.countdown_), gate_(voice.gate_),
+      P_(voice.P_), P2_(voice.P2_), T1_(voice.T1_), T2_(voice.T2_), kT1_(voice.kT1_),
+      kT2_(voice.kT2_), stage_(voice.stage_), playing_(voice.playing_) {}
+
+double HandClapVoice::Resonance::step(double noise, double& P2, double& T1) {
     // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
     if (countdown_ == 0) {
         gate_ = 0.0;
         kT1_ = kRev_;
-        kT2_ = 0.0008 * sampleRate_.c;
+        kT2_ = 0.0008 * c_;
     }
     if (countdown_ >= 0) {
         --countdown_;
@@ -98,21 +126,48 @@ double HandClapVoice::render(const FrameInputs& in) {
         P_ = pulseIndex_ == 3 ? kLastPulseStart : 1.0;
     }
 
-    stage_.step(in.noise, 0.0);
-    const double r = stage_.y1 - stage_.y4;
-    const double hp = highPass_.process(r, 0.0);
+    stage_.step(noise, 0.0);
 
     T1_ = follow(T1_, gate_, kT1_);
     T2_ = follow(T2_, T1_, kT2_);
-    lp_ = p800_ * lp_ + (1.0 - p800_) * r;
     P2_ = follow(P2_, P_, k5_);
-
-    const double output = (6.0 * hp * P2_ - 0.2 * T1_ * lp_) * g_ * level_ * kOutputScale;
+    P2 = P2_;
+    T1 = T1_;
 
     if (6.0 * P2_ < 0.002 && 0.8 * T2_ < 0.002) {
         playing_ = false;
     }
-    return output;
+    return stage_.y1 - stage_.y4;
+}
+
+void HandClapVoice::Resonance::finish() {
+    voice_.playing_ = playing_;
+    voice_.pulseIndex_ = pulseIndex_;
+    voice_.countdown_ = countdown_;
+    voice_.gate_ = gate_;
+    voice_.P_ = P_;
+    voice_.P2_ = P2_;
+    voice_.T1_ = T1_;
+    voice_.T2_ = T2_;
+    voice_.kT1_ = kT1_;
+    voice_.kT2_ = kT2_;
+    voice_.stage_ = stage_;
+}
+
+void HandClapVoice::renderShape(const double* r, const double* P2, const double* T1, double* out,
+                                int frames) {
+    const double g = g_;
+    const double level = level_;
+    const double p800 = p800_;
+    double lp = lp_;
+    OnePoleHighPass highPass = highPass_;
+    for (int n = 0; n < frames; ++n) {
+        const double hp = highPass.process(r[n], 0.0);
+        lp = p800 * lp + (1.0 - p800) * r[n];
+        out[n] = (6.0 * hp * P2[n] - 0.2 * T1[n] * lp) * g * level * kOutputScale;
+    }
+    lp_ = lp;
+    highPass_ = highPass;
 }
 
 } // namespace vorpalix

@@ -10,21 +10,58 @@ namespace vorpalix {
 
 // Hand clap: white noise through one ringing resonator, shaped by a four-pulse envelope (three
 // short claps and a longer fourth) and followed by a low "reverb" tail.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class HandClapVoice final : public Voice {
 public:
     HandClapVoice();
 
-    // Host's sample-rate change (not concurrent with render). No allocation.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setReverb(double x);
 
-    // Audio thread. No allocation, no locks. One output sample from the frame's white noise.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
+
+    // The first pass over a span, frame by frame: the pulse and tail envelopes and the
+    // resonator, whose feedback loop sets the pace. step() takes the frame's white noise,
+    // returns the resonance, gives the smoothed pulse envelope P2 and the tail T1, and clears
+    // playing() after the frame in which the hit ends; finish() stores the state back. The engine
+    // steps it beside the rim shot's strike. Audio thread.
+    class Resonance {
+    public:
+        explicit Resonance(HandClapVoice& voice);
+        bool playing() const { return playing_; }
+        double step(double noise, double& P2, double& T1);
+        void finish();
+
+    private:
+        HandClapVoice& voice_;
+        const double c_;
+        const double kRev_;
+        const std::array<double, 4> D_;
+        const double k5_;
+        int pulseIndex_;
+        int countdown_;
+        double gate_;
+        double P_, P2_;
+        double T1_, T2_;
+        double kT1_, kT2_;
+        ResonatorStage stage_;
+        bool playing_;
+    };
+    // The second pass: brightening high-pass, tail low-pass, envelopes and gain (out may be r).
+    void renderShape(const double* r, const double* P2, const double* T1, double* out, int frames);
 
     // Read-only views of the derived coefficients and envelope state.
     double tuneCoefficient() const { return wHC_; }

@@ -69,6 +69,14 @@ inline constexpr int kNumHostParameters = kParamFirstThreshold + kNumInstruments
 inline constexpr int kNumMixValues = kNumHostParameters - kNumKnobs;              // 48..85
 inline constexpr int kNumNamedControls = 193; // host parameters and panel controls 0..192
 
+// The Mute and Solo switches of instrument i (0..10).
+constexpr int muteParameter(int instrument) {
+    return kParamFirstMute + instrument;
+}
+constexpr int soloParameter(int instrument) {
+    return kParamFirstSolo + instrument;
+}
+
 // The Level knob of each instrument.
 inline constexpr int kLevelParameter[kNumInstruments] = {
     kParamBDLevel, kParamSDLevel, kParamLTLevel, kParamMTLevel, kParamHTLevel, kParamRSLevel,
@@ -77,7 +85,7 @@ inline constexpr int kLevelParameter[kNumInstruments] = {
 // Number of knobs of each instrument.
 inline constexpr int kKnobCount[kNumInstruments] = {6, 6, 6, 6, 6, 3, 3, 3, 3, 3, 3};
 
-static_assert(kParamRDLevel + kSampleKnobCount == kNumKnobs);
+static_assert(static_cast<int>(kParamRDLevel) + kSampleKnobCount == kNumKnobs);
 static_assert(kNumEngineParameters == 75 && kNumHostParameters == 86);
 
 } // namespace vorpalix

@@ -1,5 +1,6 @@
 #include "dsp/RimShotVoice.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/LookupTables.h"
@@ -76,17 +77,35 @@ void RimShotVoice::trigger(float velocity) {
     E_ = 1.0;
     countdown_ = static_cast<int>(sampleRate_.rate * kAttackSeconds);
     env_ = 0.0;
-    kEnv_ = 0.9 * sampleRate_.c;
+    kEnv_ = followerCoefficient(0.9, sampleRate_.c);
 }
 
-double RimShotVoice::render(const FrameInputs& /*in*/) {
+bool RimShotVoice::render(const SpanInputs& /*in*/, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
+    // The strike's sums go into `out`, which the tone then shapes in place.
+    Strike strike(*this);
+    int n = 0;
+    while (n < frames && strike.playing()) {
+        out[n++] = strike.step();
+    }
+    strike.finish();
+    renderTone(out, out, n);
+    std::fill(out + n, out + frames, 0.0);
+    return true;
+}
+
+RimShotVoice::Strike::Strike(RimShotVoice& voice)
+    : voice_(voice), c_(voice.sampleRate_.c), excitationDecay_(voice.excitationDecay_),
+      stages_(voice.stages_), E_(voice.E_), countdown_(voice.countdown_), env_(voice.env_),
+      target_(voice.target_), kEnv_(voice.kEnv_), playing_(voice.playing_) {}
+
+double RimShotVoice::Strike::step() {
     // End-of-hit envelope: a short rise toward 1, then a slow fall.
     if (countdown_ == 0) {
         target_ = 0.0;
-        kEnv_ = 0.001 * sampleRate_.c;
+        kEnv_ = 0.001 * c_;
     }
     if (countdown_ >= 0) {
         --countdown_;
@@ -99,15 +118,32 @@ double RimShotVoice::render(const FrameInputs& /*in*/) {
     const double out2 = stages_[1].step(E_, kAntiDenormal);
     const double out3 = ResonatorStage::clampUnit(stages_[2].step(E_, kAntiDenormal));
 
-    const double sum = (out3 + out2 + out1) * 8.0;
-    const double sat = softClip(sum, 0.05, 1.4);
-    const double b = bandPass_.process(0.5 * sat);
-    const double output = b * g_ * level_ * kOutputScale;
-
     if (env_ < 0.002) {
         playing_ = false;
     }
-    return output;
+    return (out3 + out2 + out1) * 8.0;
+}
+
+void RimShotVoice::Strike::finish() {
+    voice_.playing_ = playing_;
+    voice_.stages_ = stages_;
+    voice_.E_ = E_;
+    voice_.countdown_ = countdown_;
+    voice_.env_ = env_;
+    voice_.target_ = target_;
+    voice_.kEnv_ = kEnv_;
+}
+
+void RimShotVoice::renderTone(const double* sum, double* out, int frames) {
+    const double g = g_;
+    const double level = level_;
+    Biquad bandPass = bandPass_;
+    for (int n = 0; n < frames; ++n) {
+        const double sat = softClip(sum[n], 0.05, 1.4);
+        const double b = bandPass.process(0.5 * sat);
+        out[n] = b * g * level * kOutputScale;
+    }
+    bandPass_ = bandPass;
 }
 
 } // namespace vorpalix

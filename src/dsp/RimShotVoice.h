@@ -10,21 +10,54 @@ namespace vorpalix {
 
 // Rim shot: three ringing resonators struck by a fast-decaying step, summed, saturated and
 // band-passed. A separate envelope decides only when the hit ends.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class RimShotVoice final : public Voice {
 public:
     RimShotVoice();
 
-    // Host's sample-rate change (not concurrent with render). No allocation.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setDecay(double x);
 
-    // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
+
+    // The first pass over a span, frame by frame: the end-of-hit envelope, the excitation and the
+    // three resonators, whose feedback loops set the pace. step() returns the frame's resonator
+    // sum and clears playing() after the frame in which the hit ends; finish() stores the state
+    // back. The engine steps it beside the hand clap's resonance. Audio thread.
+    class Strike {
+    public:
+        explicit Strike(RimShotVoice& voice);
+        bool playing() const { return playing_; }
+        double step();
+        void finish();
+
+    private:
+        RimShotVoice& voice_;
+        const double c_;
+        const double excitationDecay_;
+        std::array<ResonatorStage, 3> stages_;
+        double E_;
+        int countdown_;
+        double env_;
+        double target_;
+        double kEnv_;
+        bool playing_;
+    };
+    // The second pass: saturation, band-pass and gain of the strike's sums (out may be sum).
+    void renderTone(const double* sum, double* out, int frames);
 
     // Read-only views of the derived coefficients and the end-of-hit envelope.
     double stageCoefficient(int stage) const { return stages_[stage].w; }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/LookupTables.h"
+#include "dsp/SimdLanes.h"
 #include "resources/EmbeddedResources.h"
 
 namespace vorpalix {
@@ -153,61 +154,238 @@ void SampleVoice::trigger(float velocity) {
     kEnv_ = std::min(0.5 * sampleRate_.c, 1.0);
 }
 
-// The waveform at index i and fraction f; samples outside the waveform read as 0, and a choked
-// voice reads silence. Past the end of the waveform the hit is over.
-inline double SampleVoice::interpolate(std::size_t i, double f) {
-    if (i >= length_ + 2) {
-        active_ = false;
-        playing_ = false;
-        return 0.0;
+bool SampleVoice::render(const SpanInputs& in, double* out, int frames) {
+    if (!playing_ || !active_) {
+        return false;
     }
-    if (choke_) {
-        return 0.0;
-    }
-    // samples_[i] is waveform sample i - 1; the zeros around the waveform stand for the
-    // samples outside it.
-    const double* S = samples_.data() + i;
-    return bSpline(S[0], S[1], S[2], S[3], f);
+    SampleVoice* self = this;
+    renderGroup(&self, &out, 1, in, frames);
+    return true;
 }
 
-double SampleVoice::render(const FrameInputs& /*in*/) {
-    // A hit cut short by a sample-rate change stays silent until the next trigger.
-    if (!playing_ || !active_) {
-        return 0.0;
+void SampleVoice::renderGroup(SampleVoice* const* voices, double* const* outs, int count,
+                              const SpanInputs& /*in*/, int frames) {
+    constexpr int kMaxVoices = 4;
+    SampleVoice* lane[kMaxVoices];
+    double* out[kMaxVoices];
+    int active = 0;
+    for (int k = 0; k < count && k < kMaxVoices; ++k) {
+        SampleVoice& v = *voices[k];
+        // A hit cut short by a sample-rate change stays silent until the next trigger.
+        if (!v.playing_ || !v.active_) {
+            continue;
+        }
+        if (v.length_ == 0) {
+            v.active_ = false;
+            v.playing_ = false;
+            continue;
+        }
+        lane[active] = &v;
+        out[active] = outs[k];
+        ++active;
     }
-    if (length_ == 0) {
-        active_ = false;
-        playing_ = false;
-        return 0.0;
+    const int width = lanes::hasAvx2() ? lanes::Four::kCount : lanes::Two::kCount;
+    for (int first = 0; first < active; first += width) {
+        renderChunk(lane + first, out + first, std::min(width, active - first), frames);
+    }
+}
+
+// Voices that play side by side, one per lane, until each hit ends or the span is done.
+void SampleVoice::renderChunk(SampleVoice* const* voices, double* const* outs, int count,
+                              int frames) {
+    SampleVoice* lane[lanes::Four::kCount];
+    double* out[lanes::Four::kCount];
+    int active = count;
+    for (int k = 0; k < count; ++k) {
+        lane[k] = voices[k];
+        out[k] = outs[k];
+    }
+    int n = 0;
+    while (active > 0 && n < frames) {
+        // A hat's attack ends at the start of a frame; in the parts in between every lane's
+        // envelope target and coefficient stay as they are.
+        int length = frames - n;
+        for (int k = 0; k < active; ++k) {
+            SampleVoice& v = *lane[k];
+            if (!v.isHat()) {
+                continue;
+            }
+            if (v.countdown_ == 0) {
+                v.target_ = 0.0;
+                v.kEnv_ = v.kDec_;
+            } else if (v.countdown_ > 0) {
+                length = std::min(length, v.countdown_);
+            }
+        }
+        for (int k = active; k < lanes::Four::kCount; ++k) {
+            lane[k] = lane[0];
+        }
+        double* partOut[lanes::Four::kCount];
+        for (int k = 0; k < active; ++k) {
+            partOut[k] = out[k] + n;
+        }
+        n += lanes::hasAvx2() ? renderLanesAvx2(lane, active, partOut, length)
+                              : renderLanesBase(lane, active, partOut, length);
+        // A voice whose hit ended outputs zeros for the rest of the span.
+        int kept = 0;
+        for (int k = 0; k < active; ++k) {
+            if (lane[k]->playing_) {
+                lane[kept] = lane[k];
+                out[kept] = out[k];
+                ++kept;
+            } else {
+                std::fill(out[k] + n, out[k] + frames, 0.0);
+            }
+        }
+        active = kept;
+    }
+}
+
+// Renders the voices of lanes 0..count-1 side by side (the other lanes repeat lane 0 and are not
+// stored) for up to `frames` frames, and stops after the first frame in which a hit ends. Returns
+// the frames rendered. The hats' envelope targets and coefficients hold for the whole part.
+template <class L>
+[[gnu::always_inline]] inline int SampleVoice::renderLanes(SampleVoice* const* t, int count,
+                                                           double* const* out, int frames) {
+    using namespace lanes;
+    using V = typename L::V;
+    using Mask = typename L::Mask;
+    const auto get = [t](double SampleVoice::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->*m; });
+    };
+    const auto getLp = [t](double Biquad::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->lowPass_.*m; });
+    };
+    const auto lanesWhere = [t](auto predicate) __attribute__((always_inline)) {
+        return fromLanes<Mask>([&](int k) { return predicate(*t[k]) ? -1L : 0L; });
+    };
+    const auto put =
+        [ t, count ](double SampleVoice::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->*m = v[k];
+        }
+    };
+    const auto putLp = [ t, count ](double Biquad::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->lowPass_.*m = v[k];
+        }
+    };
+
+    const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
+    const Mask hat = lanesWhere([](const SampleVoice& v) { return v.isHat(); });
+    const Mask openHat =
+        lanesWhere([](const SampleVoice& v) { return v.kind_ == SampleKind::OpenHat; });
+    Mask choke = lanesWhere([](const SampleVoice& v) { return v.choke_; });
+    // Waveform sample i - 1 is samples_[i]: one zero before the waveform, four after it.
+    const double* samples[kCountOf<V>];
+    for (int k = 0; k < kCountOf<V>; ++k) {
+        samples[k] = t[k]->samples_.data();
+    }
+    const V end = fromLanes<V>([&](int k) { return static_cast<double>(t[k]->length_ + 2); });
+    const V increment = get(&SampleVoice::increment_);
+    const V level = get(&SampleVoice::level_);
+    const V outputScale = get(&SampleVoice::outputScale_);
+    const V target = get(&SampleVoice::target_), kEnv = get(&SampleVoice::kEnv_);
+    const V invFadeSamples = get(&SampleVoice::invFadeSamples_);
+    // Hats: the envelope, then 1 (multiplying by 1 is exact); cymbals: the fade, then g^2.
+    const V second = select(hat, splat<V>(1.0), get(&SampleVoice::g2_));
+    const V b0 = getLp(&Biquad::b0), b1 = getLp(&Biquad::b1), b2 = getLp(&Biquad::b2);
+    const V a1 = getLp(&Biquad::a1), a2 = getLp(&Biquad::a2);
+    V x1 = getLp(&Biquad::x1), x2 = getLp(&Biquad::x2);
+    V y1 = getLp(&Biquad::y1), y2 = getLp(&Biquad::y2);
+    V pos = get(&SampleVoice::pos_);
+    V env = get(&SampleVoice::env_);
+    const V zero = splat<V>(0.0);
+
+    int n = 0;
+    Mask ended{};
+    while (n < frames) {
+        // Hats: 0.416 ms attack toward g^2, then the Decay knob's fall.
+        env = follow(env, target, kEnv);
+        pos += increment;
+        choke |= openHat & (pos >= kOpenHatCutPoint);
+        // Past the waveform (its last sample and the zero after it) the hit is over; a choked
+        // voice reads silence. The position is never negative, so truncation is the floor.
+        ended = pos >= end;
+        const V readable = select(ended, zero, pos);
+        const double* S[kCountOf<V>];
+        V index;
+        if constexpr (kCountOf<V> == 4) {
+            using Index = std::int32_t __attribute__((vector_size(16)));
+            const Index i = __builtin_convertvector(readable, Index);
+            for (int k = 0; k < 4; ++k) {
+                S[k] = samples[k] + i[k];
+            }
+            index = __builtin_convertvector(i, V);
+        } else {
+            const auto i0 = static_cast<std::int64_t>(readable[0]);
+            const auto i1 = static_cast<std::int64_t>(readable[1]);
+            S[0] = samples[0] + i0;
+            S[1] = samples[1] + i1;
+            index = V{static_cast<double>(i0), static_cast<double>(i1)};
+        }
+        const V t0 = fromLanes<V>([&](int k) { return S[k][0]; });
+        const V t1 = fromLanes<V>([&](int k) { return S[k][1]; });
+        const V t2 = fromLanes<V>([&](int k) { return S[k][2]; });
+        const V t3 = fromLanes<V>([&](int k) { return S[k][3]; });
+        const V f = pos - index;
+        const V d = t0 + t2;
+        const V spline =
+            (2.0 / 3.0 * t1 + d / 6.0) +
+            f * ((t2 - t0) / 2.0 + f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
+        const V sample = select(ended | choke, zero, spline);
+
+        // Cymbals: a linear fade over L x 32768 source samples, bent by exp.
+        const V fade = 1.0 - pos * invFadeSamples;
+        const V bent = select(fade <= 0.0, zero, (expLookup<V>(fade) - 1.0) * kInvE);
+
+        const V lp = b0 * sample + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
+        x2 = x1;
+        x1 = sample;
+        y2 = y1;
+        y1 = lp;
+        const V y = lp * select(hat, env, bent) * second * level * outputScale;
+        for (int k = 0; k < count; ++k) {
+            out[k][n] = y[k];
+        }
+        ++n;
+        ended &= live;
+        if (any(ended)) {
+            break;
+        }
     }
 
-    if (kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat) {
-        // 0.416 ms attack toward g^2, then the Decay knob's fall.
-        if (countdown_ == 0) {
-            target_ = 0.0;
-            kEnv_ = kDec_;
+    for (int k = 0; k < count; ++k) {
+        SampleVoice& v = *t[k];
+        v.choke_ = choke[k] != 0;
+        if (v.isHat() && v.countdown_ >= 0) {
+            v.countdown_ = std::max(v.countdown_ - n, -1);
         }
-        if (countdown_ >= 0) {
-            --countdown_;
+        if (ended[k] != 0) {
+            v.playing_ = false;
+            v.active_ = false;
         }
-        env_ = follow(env_, target_, kEnv_);
-        pos_ += increment_;
-        if (kind_ == SampleKind::OpenHat && pos_ >= kOpenHatCutPoint) {
-            choke_ = true;
-        }
-        // The position is never negative, so truncation is the floor.
-        const auto i = static_cast<std::size_t>(pos_);
-        const double s = interpolate(i, pos_ - static_cast<double>(i));
-        return lowPass_.process(s) * env_ * level_ * outputScale_;
     }
+    put(&SampleVoice::pos_, pos);
+    for (int k = 0; k < count; ++k) {
+        if (t[k]->isHat()) {
+            t[k]->env_ = env[k];
+        }
+    }
+    putLp(&Biquad::x1, x1);
+    putLp(&Biquad::x2, x2);
+    putLp(&Biquad::y1, y1);
+    putLp(&Biquad::y2, y2);
+    return n;
+}
 
-    // Crash and ride: a linear fade over L x 32768 source samples, bent by exp.
-    pos_ += increment_;
-    const auto i = static_cast<std::size_t>(pos_);
-    const double fade = 1.0 - pos_ * invFadeSamples_;
-    const double gain = fade <= 0.0 ? 0.0 : (expLookup(fade) - 1.0) * kInvE;
-    const double s = interpolate(i, pos_ - static_cast<double>(i));
-    return lowPass_.process(s) * gain * g2_ * level_ * outputScale_;
+[[gnu::target("avx2")]] int SampleVoice::renderLanesAvx2(SampleVoice* const* t, int count,
+                                                         double* const* out, int frames) {
+    return renderLanes<lanes::Four>(t, count, out, frames);
+}
+
+int SampleVoice::renderLanesBase(SampleVoice* const* t, int count, double* const* out, int frames) {
+    return renderLanes<lanes::Two>(t, count, out, frames);
 }
 
 } // namespace vorpalix

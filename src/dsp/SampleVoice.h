@@ -17,6 +17,7 @@ enum class SampleKind { ClosedHat, OpenHat, Crash, Ride };
 // rate with cubic B-spline interpolation through a resonant low-pass. The hats run under an
 // attack/decay envelope and choke each other; the open hat also cuts itself off at a fixed point
 // of its waveform. Crash and ride fade out linearly over a length set by Decay.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class SampleVoice final : public Voice {
 public:
     static constexpr double kWaveformRate = 31200.0;
@@ -29,12 +30,12 @@ public:
     // A voice of the given kind playing these bytes (b/128 - 1 per byte). Allocates.
     SampleVoice(SampleKind kind, std::span<const std::uint8_t> bytes);
 
-    // Host's sample-rate change (not concurrent with render). No allocation.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks. Leaves the choke flag alone.
     void trigger(float velocity) override;
 
-    // Parameter changes, any thread; plain doubles the next frame reads. x is the knob value 0..1.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setDecay(double x);
 
@@ -42,8 +43,19 @@ public:
     void setChoked(bool choked) { choke_ = choked; }
     bool isChoked() const { return choke_; }
 
-    // Audio thread. No allocation, no locks. One output sample; 0 when not playing.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. No allocation, no locks. Renders the span of up to four voices at once, side
+    // by side in vector lanes, into outs[k] for voices[k]; voices that are idle are skipped and
+    // their outs left alone (check isSounding() before). Same samples as one by one.
+    static void renderGroup(SampleVoice* const* voices, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Uniform cubic B-spline through four neighbouring samples at fraction f (0..1) between t1
     // and t2.
@@ -57,13 +69,21 @@ public:
     SampleKind kind() const { return kind_; }
     std::size_t waveformLength() const { return length_; }
     bool isActive() const { return active_; }
+    // Whether the next span renders anything: playing a hit that has a waveform to play.
+    bool isSounding() const { return playing_ && active_ && length_ > 0; }
     double position() const { return pos_; }
     double tuneFactor() const { return tuneFactor_; }
     double decayCoefficient() const { return kDec_; }
     double fadeLength() const { return L_; }
 
 private:
-    double interpolate(std::size_t i, double f);
+    bool isHat() const { return kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat; }
+    static void renderChunk(SampleVoice* const* voices, double* const* outs, int count, int frames);
+    template <class Lanes>
+    static int renderLanes(SampleVoice* const* t, int count, double* const* out, int frames);
+    static int renderLanesAvx2(SampleVoice* const* t, int count, double* const* out, int frames);
+    static int renderLanesBase(SampleVoice* const* t, int count, double* const* out, int frames);
+
     void updateDecay();
 
     SampleKind kind_;

@@ -130,121 +130,188 @@ double SnareDrumVoice::advance(Oscillator& osc, double inc) {
     return (osc.phase - kHalfPiF) * kTriangleSlope;
 }
 
-double SnareDrumVoice::render(const FrameInputs& in) {
+bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
     const double c = c_;
-
-    // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards the
-    // decay coefficients apply and the noise-burst gate opens.
-    // The constant coefficients are set once, when the hold ends; those that follow a knob are
-    // read every frame.
-    if (holdCounter_ >= 0) {
-        --holdCounter_;
-        oscA_.phase = oscB_.phase = kHeldPhase;
-    } else {
-        if (holdCounter_ == -1) {
-            holdCounter_ = -2;
-            outCoef_ = 1.0;
-            gateA_ = 0.0;
-            if (noiseGateCounter_ != 0) {
-                gateB_ = 1.0;
-            }
-            kS_ = 0.0025 * c;
-            kT_ = 0.0003 * c;
-        }
-        kB_ = 0.001 * decayMul_;
-        k4_ = kTone_;
-    }
-
-    // Noise-burst gate, open for 2 ms after the hold.
-    if (gateB_ == 1.0) {
-        if (noiseGateCounter_ < 1) {
-            gateB_ = 0.0;
-            k5_ = 0.09 * c;
-        } else {
-            --noiseGateCounter_;
-        }
-    }
-
-    const double peak = gSq_ * gateA_;
-    eS_ = follow(eS_, gateA_, kS_);
-    eB_ = follow(eB_, peak, kB_);
-    eT_ = follow(eT_, peak, kT_);
-    e4_ = follow(e4_, peak, k4_);
-    e5_ = follow(e5_, gSq_ * gateB_, k5_);
-
     const double tune = tune_;
     const double depth = depth_;
     const double twoPiPerRate = twoPiPerRate_;
+    const double kBDecay = 0.001 * decayMul_;
+    const double kTone = kTone_;
+    const double snappy = snappy_;
+    const double level = level_;
+    const double g = g_, gSq = gSq_;
+    Oscillator oscA = oscA_, oscB = oscB_;
+    int holdCounter = holdCounter_;
+    int noiseGateCounter = noiseGateCounter_;
+    double gateA = gateA_, gateB = gateB_;
+    double eS = eS_, kS = kS_;
+    double eB = eB_, kB = kB_;
+    double eT = eT_, kT = kT_;
+    double e4 = e4_, k4 = k4_;
+    double e5 = e5_, k5 = k5_;
+    double outState = outState_, outCoef = outCoef_;
+    OnePoleHighPass noiseHighPass = noiseHighPass_;
+    Biquad noiseLowPass = noiseLowPass_;
+    Biquad noiseHighPass2 = noiseHighPass2_;
 
-    // Oscillator A: every second cycle runs at 0.926 of the nominal rate.
-    const double incA = (kFreqA * tune + eS_ * (kSweepTopA - kFreqA) * depth) * twoPiPerRate;
-    const double tRawA = advance(oscA_, incA);
-    if (oscA_.sign - oscA_.prevSign > 0.0) {
-        if (oscA_.cycleCounter == 0) {
-            oscA_.cycleScale = oscA_.invCycleScale = 1.0;
-            oscA_.cycleCounter = 1;
-        } else {
-            --oscA_.cycleCounter;
-            oscA_.cycleScale = 0.926;
-            oscA_.invCycleScale = 1.0 / 0.926;
+    // Three passes over parts of the span: envelopes and oscillators; saturators; noise and
+    // output. Each loop is short enough for the processor to overlap consecutive frames.
+    constexpr int kPart = 64;
+    double tAPart[kPart], tBPart[kPart], eBPart[kPart], eTPart[kPart], s4Part[kPart], e5Part[kPart],
+        outCoefPart[kPart];
+    bool playing = true;
+    int n = 0;
+    while (n < frames && playing) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part) {
+            // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards
+            // the decay coefficients apply and the noise-burst gate opens. The constant
+            // coefficients are set once, when the hold ends.
+            if (holdCounter >= 0) {
+                --holdCounter;
+                oscA.phase = oscB.phase = kHeldPhase;
+            } else {
+                if (holdCounter == -1) {
+                    holdCounter = -2;
+                    outCoef = 1.0;
+                    gateA = 0.0;
+                    if (noiseGateCounter != 0) {
+                        gateB = 1.0;
+                    }
+                    kS = 0.0025 * c;
+                    kT = 0.0003 * c;
+                }
+                kB = kBDecay;
+                k4 = kTone;
+            }
+
+            // Noise-burst gate, open for 2 ms after the hold.
+            if (gateB == 1.0) {
+                if (noiseGateCounter < 1) {
+                    gateB = 0.0;
+                    k5 = 0.09 * c;
+                } else {
+                    --noiseGateCounter;
+                }
+            }
+
+            const double peak = gSq * gateA;
+            eS = follow(eS, gateA, kS);
+            eB = follow(eB, peak, kB);
+            eT = follow(eT, peak, kT);
+            e4 = follow(e4, peak, k4);
+            e5 = follow(e5, gSq * gateB, k5);
+
+            // Oscillator A: every second cycle runs at 0.926 of the nominal rate.
+            const double incA = (kFreqA * tune + eS * (kSweepTopA - kFreqA) * depth) * twoPiPerRate;
+            const double tRawA = advance(oscA, incA);
+            if (oscA.sign - oscA.prevSign > 0.0) {
+                if (oscA.cycleCounter == 0) {
+                    oscA.cycleScale = oscA.invCycleScale = 1.0;
+                    oscA.cycleCounter = 1;
+                } else {
+                    --oscA.cycleCounter;
+                    oscA.cycleScale = 0.926;
+                    oscA.invCycleScale = 1.0 / 0.926;
+                }
+            }
+            oscA.prevSign = oscA.sign;
+            tAPart[done] = (tRawA - 1.0) * oscA.invCycleScale + 0.65;
+
+            // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
+            const double incB = (kFreqB * tune + eS * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
+            const double tRawB = advance(oscB, incB);
+            if (oscB.sign - oscB.prevSign > 0.0) {
+                if (oscB.cycleCounter == 0) {
+                    oscB.cycleScale = 0.904;
+                    oscB.invCycleScale = 1.0 / 0.904;
+                    oscB.cycleCounter = 2;
+                } else {
+                    --oscB.cycleCounter;
+                    oscB.cycleScale = oscB.invCycleScale = 1.0;
+                }
+            }
+            oscB.prevSign = oscB.sign;
+            tBPart[done] = (tRawB - 1.0) * oscB.invCycleScale + 0.75;
+
+            const double s4 = std::max(1.0 - expLookup(-2.0 * e4) - 0.05, 0.0);
+            eBPart[done] = eB;
+            eTPart[done] = eT;
+            s4Part[done] = s4;
+            e5Part[done] = e5;
+            outCoefPart[done] = outCoef;
+            ++done;
+            if (0.03 * eT < 0.002 && s4 < 0.002 && gateA != 1.0) {
+                playing = false;
+                break;
+            }
         }
-    }
-    oscA_.prevSign = oscA_.sign;
-    const double tA = (tRawA - 1.0) * oscA_.invCycleScale + 0.65;
 
-    // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
-    const double incB = (kFreqB * tune + eS_ * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
-    const double tRawB = advance(oscB_, incB);
-    if (oscB_.sign - oscB_.prevSign > 0.0) {
-        if (oscB_.cycleCounter == 0) {
-            oscB_.cycleScale = 0.904;
-            oscB_.invCycleScale = 1.0 / 0.904;
-            oscB_.cycleCounter = 2;
-        } else {
-            --oscB_.cycleCounter;
-            oscB_.cycleScale = oscB_.invCycleScale = 1.0;
+        // Asymmetric saturators and the tone mix; no state is carried from frame to frame.
+        for (int i = 0; i < done; ++i) {
+            double x = (tAPart[i] + 0.6) * 0.8;
+            double sA = x;
+            if (x > 0.0) {
+                sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
+            } else if (x <= -0.3) {
+                sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
+            }
+            x = tBPart[i] + 0.6;
+            double sB = x;
+            if (x > 0.0) {
+                sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
+            } else if (x <= -0.35) {
+                sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
+            }
+            sB -= 0.18;
+            tAPart[i] = (eBPart[i] + 0.03 * eTPart[i]) * (sA + 0.4 * sB);
         }
+
+        // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass; then
+        // the output.
+        for (int i = 0; i < done; ++i) {
+            const double nh = noiseHighPass.process(-in.noise[n + i]);
+            noiseLowPass.process(nh);
+            const double nl = noiseLowPass.process(nh);
+            const double nh2 = noiseHighPass2.process(nl);
+            double o = 0.5 * tAPart[i] + (2.0 * nl * s4Part[i] - nh2 * e5Part[i]) * g * snappy;
+            o = o * level * 0.748;
+            outState = follow(outState, o, outCoefPart[i]);
+            out[n + i] = outState;
+        }
+        n += done;
     }
-    oscB_.prevSign = oscB_.sign;
-    const double tB = (tRawB - 1.0) * oscB_.invCycleScale + 0.75;
-
-    // Asymmetric saturators.
-    double x = (tA + 0.6) * 0.8;
-    double sA = x;
-    if (x > 0.0) {
-        sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
-    } else if (x <= -0.3) {
-        sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
+    for (; n < frames; ++n) {
+        out[n] = 0.0;
     }
-    x = tB + 0.6;
-    double sB = x;
-    if (x > 0.0) {
-        sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
-    } else if (x <= -0.35) {
-        sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
-    }
-    sB -= 0.18;
 
-    const double mix = (eB_ + 0.03 * eT_) * (sA + 0.4 * sB);
-
-    // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass.
-    const double nh = noiseHighPass_.process(-in.noise);
-    noiseLowPass_.process(nh);
-    const double nl = noiseLowPass_.process(nh);
-    const double nh2 = noiseHighPass2_.process(nl);
-    const double s4 = std::max(1.0 - expLookup(-2.0 * e4_) - 0.05, 0.0);
-
-    double out = 0.5 * mix + (2.0 * nl * s4 - nh2 * e5_) * g_ * snappy_;
-    out = out * level() * 0.748;
-    outState_ = follow(outState_, out, outCoef_);
-
-    if (0.03 * eT_ < 0.002 && s4 < 0.002 && gateA_ != 1.0) {
-        playing_ = false;
-    }
-    return outState_;
+    playing_ = playing;
+    oscA_ = oscA;
+    oscB_ = oscB;
+    holdCounter_ = holdCounter;
+    noiseGateCounter_ = noiseGateCounter;
+    gateA_ = gateA;
+    gateB_ = gateB;
+    eS_ = eS;
+    kS_ = kS;
+    eB_ = eB;
+    kB_ = kB;
+    eT_ = eT;
+    kT_ = kT;
+    e4_ = e4;
+    k4_ = k4;
+    e5_ = e5;
+    k5_ = k5;
+    outState_ = outState;
+    outCoef_ = outCoef;
+    noiseHighPass_ = noiseHighPass;
+    noiseLowPass_ = noiseLowPass;
+    noiseHighPass2_ = noiseHighPass2;
+    return true;
 }
 
 } // namespace vorpalix

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dsp/Filters.h"
-#include "dsp/RelaxedAtomic.h"
 #include "dsp/Voice.h"
 
 namespace vorpalix {
@@ -9,24 +8,31 @@ namespace vorpalix {
 // The snare drum: two triangle oscillators with short upward sweeps, whose cycle lengths alternate
 // cycle by cycle and which are bent by asymmetric saturators, plus the "snappy" noise through a
 // high-pass, a twice-stepped resonant low-pass and a further high-pass.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class SnareDrumVoice : public Voice {
 public:
     SnareDrumVoice();
 
-    // Audio thread or while processing is stopped. Recomputes coefficients, clears filters.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Knob setters, x in 0..1 (clamped). Any thread; they write single values the next frame reads.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setTone(double x);
     void setTuneDepth(double x);
     void setDecay(double x);
     void setSnappy(double x);
 
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle.
+    bool render(const SpanInputs& in, double* out, int frames);
     // Audio thread. One output sample; 0 while idle.
-    double render(const FrameInputs& in);
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Derived values, for the editor and tests.
     double tune() const { return tune_; }
@@ -55,14 +61,14 @@ private:
     // Advances one oscillator and returns its triangle value t (about +-1.035); updates the sign.
     static double advance(Oscillator& osc, double inc);
 
-    RelaxedAtomic<double> toneKnob_{0.25};
-    RelaxedAtomic<double> decayKnob_{0.5};
+    double toneKnob_ = 0.25;
+    double decayKnob_ = 0.5;
 
-    RelaxedAtomic<double> tune_{0.98};
-    RelaxedAtomic<double> kTone_{0.0};
-    RelaxedAtomic<double> depth_{1.0};
-    RelaxedAtomic<double> decayMul_{1.0};
-    RelaxedAtomic<double> snappy_{0.375};
+    double tune_ = 0.98;
+    double kTone_ = 0.0;
+    double depth_ = 1.0;
+    double decayMul_ = 1.0;
+    double snappy_ = 0.375;
 
     double c_ = 1.0;
     double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz

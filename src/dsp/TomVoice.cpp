@@ -2,6 +2,7 @@
 
 #include "dsp/LookupTables.h"
 #include "dsp/PhaseConstants.h"
+#include "dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,99 +127,297 @@ void TomVoice::trigger(float velocity) {
     }
 }
 
-double TomVoice::render(const FrameInputs& in) {
+bool TomVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
-        return 0.0;
+        return false;
     }
+    TomVoice* self = this;
+    renderGroup(&self, &out, 1, in, frames);
+    return true;
+}
 
-    // Hold: 2 ms with the phases fixed and the envelopes rising; then the decay coefficients,
-    // set once when the hold ends. Those that follow a knob are read every frame.
-    if (holdCounter_ >= 0) {
-        --holdCounter_;
-        osc_[0].phase = osc_[2].phase = kHeldPhase13;
-        osc_[1].phase = kHeldPhase125;
-    } else {
-        if (holdCounter_ == -1) {
-            holdCounter_ = -2;
-            const double c = c_;
-            kOsc_ = 1.0;
-            G_ = 0.0;
-            kK_ = 0.0007 * c;
-            kA_ = 0.00045 * c;
-            kC_ = 0.001 * c;
-            kD_ = 0.005 * c;
+void TomVoice::renderGroup(TomVoice* const* toms, double* const* outs, int count,
+                           const SpanInputs& in, int frames) {
+    constexpr int kMaxToms = 4;
+    TomVoice* lane[kMaxToms];
+    double* out[kMaxToms];
+    int active = 0;
+    for (int k = 0; k < count && k < kMaxToms; ++k) {
+        if (toms[k]->playing_) {
+            lane[active] = toms[k];
+            out[active] = outs[k];
+            ++active;
         }
-        kP_ = kDecay_;
-        kN_ = kTone_;
-        kSA_ = kSweepA_;
-        kSB_ = kSweepB_;
     }
+    const int width = lanes::hasAvx2() ? lanes::Four::kCount : lanes::Two::kCount;
+    for (int first = 0; first < active; first += width) {
+        renderChunk(lane + first, out + first, std::min(width, active - first), in, frames);
+    }
+}
 
-    const double peak = gSq_ * G_;
-    eP_ = follow(eP_, peak, kP_);
-    eK_ = follow(eK_, G_, kK_);
-    A_ = follow(A_, peak, kA_);
-    B_ = follow(B_, eP_, kB_);
-    C_ = follow(C_, peak, kC_);
-    eN_ = follow(eN_, peak, kN_);
-    eSA_ = follow(eSA_, G_, kSA_);
-    eSB_ = follow(eSB_, G_, kSB_);
-    eD_ = follow(eD_, 6.0 * G_, kD_);
-    const double S = (eSA_ + eSB_) / 2.0;
+// Toms that play side by side, one per lane, until each hit ends or the span is done.
+void TomVoice::renderChunk(TomVoice* const* toms, double* const* outs, int count,
+                           const SpanInputs& in, int frames) {
+    TomVoice* lane[lanes::Four::kCount];
+    double* out[lanes::Four::kCount];
+    int active = count;
+    for (int k = 0; k < count; ++k) {
+        lane[k] = toms[k];
+        out[k] = outs[k];
+    }
+    int n = 0;
+    while (active > 0 && n < frames) {
+        // The hold ends at the start of a frame; the parts in between have every lane either
+        // holding or past its hold throughout.
+        int length = frames - n;
+        for (int k = 0; k < active; ++k) {
+            TomVoice& t = *lane[k];
+            if (t.holdCounter_ == -1) {
+                t.holdCounter_ = -2;
+                const double c = t.c_;
+                t.kOsc_ = 1.0;
+                t.G_ = 0.0;
+                t.kK_ = 0.0007 * c;
+                t.kA_ = 0.00045 * c;
+                t.kC_ = 0.001 * c;
+                t.kD_ = 0.005 * c;
+            }
+            if (t.holdCounter_ < 0) {
+                // Past the hold the coefficients that follow a knob are read every frame.
+                t.kP_ = t.kDecay_;
+                t.kN_ = t.kTone_;
+                t.kSA_ = t.kSweepA_;
+                t.kSB_ = t.kSweepB_;
+            } else {
+                length = std::min(length, t.holdCounter_ + 1);
+            }
+        }
+        for (int k = active; k < lanes::Four::kCount; ++k) {
+            lane[k] = lane[0];
+        }
+        double* partOut[lanes::Four::kCount];
+        for (int k = 0; k < active; ++k) {
+            partOut[k] = out[k] + n;
+        }
+        const int done = lanes::hasAvx2()
+                             ? renderLanesAvx2(lane, active, in.tomNoise + n, partOut, length)
+                             : renderLanesBase(lane, active, in.tomNoise + n, partOut, length);
+        n += done;
+        // A tom whose hit ended outputs zeros for the rest of the span.
+        int kept = 0;
+        for (int k = 0; k < active; ++k) {
+            if (lane[k]->playing_) {
+                lane[kept] = lane[k];
+                out[kept] = out[k];
+                ++kept;
+            } else {
+                std::fill(out[k] + n, out[k] + frames, 0.0);
+            }
+        }
+        active = kept;
+    }
+}
 
-    // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
-    const double tune = tune_;
-    const double depth = depth_;
-    const double twoPiPerRate = twoPiPerRate_;
-    const double eK = eK_;
-    const double kOsc = kOsc_;
+// Renders the toms of lanes 0..count-1 side by side (the other lanes repeat lane 0 and are not
+// stored) for up to `frames` frames, and stops after the first frame in which a hit ends.
+// Returns the frames rendered. Every lane is holding, or past its hold, for the whole part.
+template <class L>
+[[gnu::always_inline]] inline int TomVoice::renderLanes(TomVoice* const* t, int count,
+                                                        const double* tomNoise, double* const* out,
+                                                        int frames) {
+    using namespace lanes;
+    using V = typename L::V;
+    using Mask = typename L::Mask;
+    const auto get = [t](double TomVoice::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->*m; });
+    };
+    const auto put = [ t, count ](double TomVoice::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->*m = v[k];
+        }
+    };
+    const auto getOsc = [t](int j, double Oscillator::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->osc_[j].*m; });
+    };
+    const auto putOsc =
+        [ t, count ](int j, double Oscillator::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->osc_[j].*m = v[k];
+        }
+    };
+    const auto getDc = [t](double Biquad::*m) __attribute__((always_inline)) {
+        return fromLanes<V>([&](int k) { return t[k]->dcBlock_.*m; });
+    };
+    const auto putDc = [ t, count ](double Biquad::*m, const V& v) __attribute__((always_inline)) {
+        for (int k = 0; k < count; ++k) {
+            t[k]->dcBlock_.*m = v[k];
+        }
+    };
+
+    const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
+    const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
+    const V kP = get(&TomVoice::kP_), kA = get(&TomVoice::kA_), kB = get(&TomVoice::kB_);
+    const V kC = get(&TomVoice::kC_), kN = get(&TomVoice::kN_), kSA = get(&TomVoice::kSA_);
+    const V kSB = get(&TomVoice::kSB_), kK = get(&TomVoice::kK_), kD = get(&TomVoice::kD_);
+    const V kOsc = get(&TomVoice::kOsc_), kLf = get(&TomVoice::kLf_);
+    const V tune = get(&TomVoice::tune_), depth = get(&TomVoice::depth_);
+    const V twoPiPerRate = get(&TomVoice::twoPiPerRate_);
+    const V gSq = get(&TomVoice::gSq_), Vt = get(&TomVoice::V_), G = get(&TomVoice::G_);
+    const V level = get(&TomVoice::level_);
+    const V b0 = getDc(&Biquad::b0), b1 = getDc(&Biquad::b1), b2 = getDc(&Biquad::b2);
+    const V a1 = getDc(&Biquad::a1), a2 = getDc(&Biquad::a2);
+    V x1 = getDc(&Biquad::x1), x2 = getDc(&Biquad::x2);
+    V y1 = getDc(&Biquad::y1), y2 = getDc(&Biquad::y2);
+    V eP = get(&TomVoice::eP_), A = get(&TomVoice::A_), B = get(&TomVoice::B_);
+    V C = get(&TomVoice::C_), eN = get(&TomVoice::eN_), eSA = get(&TomVoice::eSA_);
+    V eSB = get(&TomVoice::eSB_), eK = get(&TomVoice::eK_), eD = get(&TomVoice::eD_);
+    V Lf = get(&TomVoice::Lf_);
+    V f[3], skewPerHz[3], phase[3], v[3], w[3];
+    for (int j = 0; j < 3; ++j) {
+        f[j] = getOsc(j, &Oscillator::f);
+        skewPerHz[j] = getOsc(j, &Oscillator::skewPerHz);
+        phase[j] = getOsc(j, &Oscillator::phase);
+        v[j] = getOsc(j, &Oscillator::v);
+        w[j] = getOsc(j, &Oscillator::w);
+    }
+    const V heldPhase[3] = {splat<V>(kHeldPhase13), splat<V>(kHeldPhase125),
+                            splat<V>(kHeldPhase13)};
+
+    // Two passes over parts of the span: the envelopes and oscillators, then the shaping and the
+    // output. Each pass is short enough for the processor to overlap consecutive frames.
+    constexpr int kPart = 32;
+    V wPart[3][kPart], ePart[kPart], aPart[kPart], bPart[kPart], cPart[kPart], nPart[kPart];
+    int n = 0;
+    Mask ended{};
+    while (n < frames && !any(ended)) {
+        const int part = std::min(kPart, frames - n);
+        int done = 0;
+        while (done < part) {
+            // Hold: the phases stay fixed.
 #pragma GCC unroll 3
-    for (Oscillator& osc : osc_) {
-        const double fk = osc.f;
-        const double sweep = fk * depth - fk;
-        const double inc = (fk * tune + S * sweep) * twoPiPerRate;
-        const double d = sweep * eK + fk;
-        const double s = 1.0 - osc.skewPerHz * d; // (1/d - skewConst/fk) d
-        const double piS = kPiF * s;
-        double phase = osc.phase + inc;
-        if (phase > kTwoPiF) {
-            phase -= kTwoPiF;
+            for (int j = 0; j < 3; ++j) {
+                phase[j] = select(hold, heldPhase[j], phase[j]);
+            }
+
+            const V peak = gSq * G;
+            eP = follow(eP, peak, kP);
+            eK = follow(eK, G, kK);
+            A = follow(A, peak, kA);
+            B = follow(B, eP, kB);
+            C = follow(C, peak, kC);
+            eN = follow(eN, peak, kN);
+            eSA = follow(eSA, G, kSA);
+            eSB = follow(eSB, G, kSB);
+            eD = follow(eD, 6.0 * G, kD);
+            const V S = (eSA + eSB) / 2.0;
+
+            // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
+#pragma GCC unroll 3
+            for (int j = 0; j < 3; ++j) {
+                const V fk = f[j];
+                const V sweep = fk * depth - fk;
+                const V inc = (fk * tune + S * sweep) * twoPiPerRate;
+                const V d = sweep * eK + fk;
+                const V s = 1.0 - skewPerHz[j] * d; // (1/d - skewConst/fk) d
+                const V piS = kPiF * s;
+                V p = phase[j] + inc;
+                p = select(p > kTwoPiF, p - kTwoPiF, p);
+                phase[j] = p;
+                const Mask falling = p >= 2.0 * piS;
+                const V rise = select(falling, (piS - p) + kPiF, p - piS);
+                v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
+                w[j] = follow(w[j], v[j], kOsc);
+                wPart[j][done] = w[j];
+            }
+            ePart[done] = eD;
+            aPart[done] = A;
+            bPart[done] = B;
+            cPart[done] = C;
+            nPart[done] = eN;
+            ++done;
+
+            ended = (A < 0.002) & (B < 0.002) & (C < 0.002) & live;
+            if (any(ended)) {
+                break;
+            }
         }
-        osc.phase = phase;
-        if (phase >= 2.0 * piS) {
-            osc.v = ((piS - phase) + kPiF) * kInvPiF / (1.0 - s);
-        } else {
-            osc.v = (phase - piS) * kInvPiF / s;
+
+        // Shaping: soft clippers and the envelopes' exponential curves. No state is carried from
+        // frame to frame, so the processor overlaps the frames' table lookups.
+        for (int i = 0; i < done; ++i) {
+            // The soft clipper's 1/drive as a constant factor.
+            constexpr double kDrive = 6.6;
+            constexpr double kInvDrive = 1.0 / kDrive;
+            const V eDi = ePart[i];
+            V x = 0.8 * wPart[0][i];
+            x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
+            V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
+            o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
+            const V o2 = softClip<V>(0.8 * wPart[1][i], 0.1, kDrive, kInvDrive);
+            const V o3 = softClip<V>(0.8 * wPart[2][i], 0.1, kDrive, kInvDrive);
+
+            const V a = 1.0 - expLookup<V>(-aPart[i]);
+            const V b = 1.0 - expLookup<V>(-bPart[i]);
+            const V cc = 1.0 - expLookup<V>(-cPart[i]);
+            ePart[i] = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
         }
-        osc.w = follow(osc.w, osc.v, kOsc);
+        // DC blocker (the biquad's process, lane by lane), level and the tom noise.
+        for (int i = 0; i < done; ++i) {
+            const V m = ePart[i];
+            const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
+            x2 = x1;
+            x1 = m;
+            y2 = y1;
+            y1 = hp;
+            Lf = follow(Lf, Vt, kLf);
+            const V y = (nPart[i] * tomNoise[n + i] + hp) * Lf * level * 0.6435;
+            for (int k = 0; k < count; ++k) {
+                out[k][n + i] = y[k];
+            }
+        }
+        n += done;
     }
 
-    // The soft clipper's 1/drive as a constant factor.
-    constexpr double kDrive = 6.6;
-    constexpr double kInvDrive = 1.0 / kDrive;
-    double x = 0.8 * osc_[0].w;
-    if (x >= 0.0) {
-        x = (1.0 + 5.0 * eD_) * x;
+    for (int k = 0; k < count; ++k) {
+        TomVoice& tom = *t[k];
+        if (hold[k] != 0) {
+            tom.holdCounter_ -= n;
+        }
+        if (ended[k] != 0) {
+            tom.playing_ = false;
+        }
     }
-    double o1 = softClip(x, 0.1, kDrive, kInvDrive);
-    if (o1 >= 0.0) {
-        o1 = (1.0 - 0.2 * eD_) * o1;
+    for (int j = 0; j < 3; ++j) {
+        putOsc(j, &Oscillator::phase, phase[j]);
+        putOsc(j, &Oscillator::v, v[j]);
+        putOsc(j, &Oscillator::w, w[j]);
     }
-    const double o2 = softClip(0.8 * osc_[1].w, 0.1, kDrive, kInvDrive);
-    const double o3 = softClip(0.8 * osc_[2].w, 0.1, kDrive, kInvDrive);
+    put(&TomVoice::eP_, eP);
+    put(&TomVoice::A_, A);
+    put(&TomVoice::B_, B);
+    put(&TomVoice::C_, C);
+    put(&TomVoice::eN_, eN);
+    put(&TomVoice::eSA_, eSA);
+    put(&TomVoice::eSB_, eSB);
+    put(&TomVoice::eK_, eK);
+    put(&TomVoice::eD_, eD);
+    put(&TomVoice::Lf_, Lf);
+    putDc(&Biquad::x1, x1);
+    putDc(&Biquad::x2, x2);
+    putDc(&Biquad::y1, y1);
+    putDc(&Biquad::y2, y2);
+    return n;
+}
 
-    const double a = 1.0 - expLookup(-A_);
-    const double b = 1.0 - expLookup(-B_);
-    const double cc = 1.0 - expLookup(-C_);
-    const double m = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
+[[gnu::target("avx2")]] int TomVoice::renderLanesAvx2(TomVoice* const* t, int count,
+                                                      const double* tomNoise, double* const* out,
+                                                      int frames) {
+    return renderLanes<lanes::Four>(t, count, tomNoise, out, frames);
+}
 
-    if (A_ < 0.002 && B_ < 0.002 && C_ < 0.002) {
-        playing_ = false;
-    }
-
-    const double hp = dcBlock_.process(m);
-    Lf_ = follow(Lf_, V_, kLf_);
-    return (eN_ * in.tomNoise + hp) * Lf_ * level() * 0.6435;
+int TomVoice::renderLanesBase(TomVoice* const* t, int count, const double* tomNoise,
+                              double* const* out, int frames) {
+    return renderLanes<lanes::Two>(t, count, tomNoise, out, frames);
 }
 
 } // namespace vorpalix

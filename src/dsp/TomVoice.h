@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dsp/Filters.h"
-#include "dsp/RelaxedAtomic.h"
 #include "dsp/Voice.h"
 
 namespace vorpalix {
@@ -9,6 +8,7 @@ namespace vorpalix {
 // One tom (low, mid or high, by its three base frequencies): three skewed-triangle oscillators
 // with a shared upward pitch sweep, soft-clipped, weighted by three envelopes through an
 // exponential curve, DC-blocked, plus the engine's shared tom noise under its own envelope.
+// Owned by the audio thread, like the engine that holds it: every operation runs there.
 class TomVoice : public Voice {
 public:
     // Base frequencies of the three oscillators of one tom, in Hz.
@@ -21,20 +21,32 @@ public:
 
     explicit TomVoice(const Tuning& tuning);
 
-    // Audio thread or while processing is stopped. Recomputes coefficients, clears the filter.
+    // Audio thread, at block start. Recomputes coefficients, clears filters. No allocation.
     void setSampleRate(float rate) override;
     // Audio thread. No allocation, no locks.
     void trigger(float velocity) override;
 
-    // Knob setters, x in 0..1 (clamped). Any thread; they write single values the next frame reads.
+    // Knob setters, x in 0..1 (clamped). Audio thread, at block start. No allocation.
     void setTune(double x);
     void setTone(double x);
     void setTuneDepth(double x);
     void setDecay(double x);
     void setTuneDecay(double x);
 
-    // Audio thread. One output sample; 0 while idle. `in.tomNoise` is mixed in under eN.
-    double render(const FrameInputs& in);
+    // Audio thread. No allocation, no locks. Renders a span (see Voice); false while idle. The
+    // tom noise is mixed in under eN.
+    bool render(const SpanInputs& in, double* out, int frames);
+    // Audio thread. No allocation, no locks. Renders the span of up to four toms at once, side by
+    // side in vector lanes, into outs[k] for toms[k]; toms that are idle are skipped and their
+    // outs left alone (check isPlaying() before). Same samples as rendering them one by one.
+    static void renderGroup(TomVoice* const* toms, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
+    // Audio thread. One output sample; 0 while idle.
+    double render(const FrameInputs& in) {
+        double y = 0.0;
+        render(SpanInputs{&in.noise, &in.tomNoise}, &y, 1);
+        return y;
+    }
 
     // Derived values, for the editor and tests.
     double tune() const { return tune_; }
@@ -50,6 +62,16 @@ public:
     double noiseEnvelope() const { return eN_; }
 
 private:
+    static void renderChunk(TomVoice* const* toms, double* const* outs, int count,
+                            const SpanInputs& in, int frames);
+    template <class Lanes>
+    static int renderLanes(TomVoice* const* t, int count, const double* tomNoise,
+                           double* const* out, int frames);
+    static int renderLanesAvx2(TomVoice* const* t, int count, const double* tomNoise,
+                               double* const* out, int frames);
+    static int renderLanesBase(TomVoice* const* t, int count, const double* tomNoise,
+                               double* const* out, int frames);
+
     struct Oscillator {
         double f = 0.0;         // base frequency fk
         double skewConst = 0.0; // 0.565 or 0.575
@@ -59,18 +81,18 @@ private:
         double w = 0.0; // smoothed copy
     };
 
-    RelaxedAtomic<double> toneKnob_{0.5};
-    RelaxedAtomic<double> decayKnob_{0.5};
-    RelaxedAtomic<double> tuneDecayKnob_{0.5};
+    double toneKnob_ = 0.5;
+    double decayKnob_ = 0.5;
+    double tuneDecayKnob_ = 0.5;
 
-    RelaxedAtomic<double> tune_{1.0};
-    RelaxedAtomic<double> kTone_{0.0};
-    RelaxedAtomic<double> depth_{1.4};
-    RelaxedAtomic<double> kDecay_{0.0};
-    RelaxedAtomic<double> tdMul_{0.0};
+    double tune_ = 1.0;
+    double kTone_ = 0.0;
+    double depth_ = 1.4;
+    double kDecay_ = 0.0;
+    double tdMul_ = 0.0;
     // Coefficients of the sweep envelopes after the hold: tdMul c 0.0002 and tdMul c 0.0015.
-    RelaxedAtomic<double> kSweepA_{0.0};
-    RelaxedAtomic<double> kSweepB_{0.0};
+    double kSweepA_ = 0.0;
+    double kSweepB_ = 0.0;
 
     double c_ = 1.0;
     double twoPiPerRate_ = 0.0; // 2 pi / rate, phase increment per Hz

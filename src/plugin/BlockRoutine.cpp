@@ -1,6 +1,9 @@
-// The per-sample block routine behind processReplacing and process, and the MIDI entry point.
+// The block routine behind processReplacing and process, and the MIDI entry point.
 
+#include <algorithm>
 #include <array>
+
+#include <xmmintrin.h>
 
 #include "plugin/FloatingPointGuard.h"
 #include "plugin/OutputRouting.h"
@@ -12,6 +15,59 @@ namespace {
 
 constexpr int kMaxOutputs = 24;
 constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
+
+// Adds the engine's channel k for frames [0, length) to `channel` from `start` on. A silent
+// channel adds exact zeros: nothing where the channel was just cleared.
+void addChannel(const DrumEngine& engine, int k, float* channel, int start, int length,
+                bool replacing) {
+    if (channel == nullptr) {
+        return;
+    }
+    float* out = channel + start;
+    if (engine.isSounding(k)) {
+        const float* in = engine.output(k);
+        int n = 0;
+        for (; n + 4 <= length; n += 4) {
+            _mm_storeu_ps(out + n, _mm_add_ps(_mm_loadu_ps(out + n), _mm_loadu_ps(in + n)));
+        }
+        for (; n < length; ++n) {
+            out[n] += in[n];
+        }
+    } else if (!replacing) {
+        for (int n = 0; n < length; ++n) {
+            out[n] += 0.0f;
+        }
+    }
+}
+
+// Routes one part of a block: with processReplacing every channel is cleared first; then the
+// master goes to its channels and instrument i to the channel (or pair) of its output slot, in
+// that order, so channels shared by several slots (or aliased by the host) sum as frame by frame.
+void routeBlock(const DrumEngine& engine, const OutputConfig& config,
+                const std::array<int, 11>& slots, const std::array<float*, kMaxOutputs>& channels,
+                int start, int length, bool replacing) {
+    const int count = config.outputCount();
+    if (replacing) {
+        for (int c = 0; c < count; ++c) {
+            if (channels[c] != nullptr) {
+                std::fill_n(channels[c] + start, length, 0.0f);
+            }
+        }
+    }
+    const int m = config.masterChannels();
+    for (int c = 0; c < m; ++c) {
+        addChannel(engine, OutputFrame::kMaster, channels[c], start, length, replacing);
+    }
+    for (int i = 0; i < 11; ++i) {
+        if (config.instrumentsStereo) {
+            const int c = m + 2 * slots[i];
+            addChannel(engine, 1 + i, channels[c], start, length, replacing);
+            addChannel(engine, 1 + i, channels[c + 1], start, length, replacing);
+        } else {
+            addChannel(engine, 1 + i, channels[m + slots[i]], start, length, replacing);
+        }
+    }
+}
 
 } // namespace
 
@@ -26,16 +82,11 @@ void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool r
     sequencer_->beginBlock();
     hitReport_.beginBlock();
 
-    // Channel pointers. A missing buffer (null list or null channel) is replaced by a sink that
-    // does not advance, so the sound of the other channels stays correct.
+    // Channel pointers; a missing buffer (null list or null channel) is skipped.
     const int count = outputConfig_.outputCount();
     std::array<float*, kMaxOutputs> channels{};
-    std::array<int, kMaxOutputs> stride{};
-    std::array<float, kMaxOutputs> sink{};
     for (int c = 0; c < count; ++c) {
-        float* buffer = outputs != nullptr ? outputs[c] : nullptr;
-        channels[c] = buffer != nullptr ? buffer : &sink[c];
-        stride[c] = buffer != nullptr ? 1 : 0;
+        channels[c] = outputs != nullptr ? outputs[c] : nullptr;
     }
 
     for (std::size_t a = 0; a < auditionCount_; ++a) {
@@ -45,21 +96,31 @@ void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool r
 
     sequencer_->startBlock();
 
-    OutputFrame frame;
-    for (vst::VstInt32 n = 0; n < frames; ++n) {
-        hitReport_.setFrame(n);
-        sequencer_->runFrame();
-        engine_->renderFrame(frame);
-        if (replacing) {
-            for (int c = 0; c < count; ++c) {
-                *channels[c] = 0.0f;
+    // The block in parts of at most the engine's block length. Within a part the sequencer jumps
+    // over its quiet frames; the engine renders up to each frame where the sequencer may trigger,
+    // so every hit starts at its own frame. Each part is then routed to the channels.
+    for (int start = 0; start < frames; start += DrumEngine::kMaxFrames) {
+        const int length = std::min<int>(frames - start, DrumEngine::kMaxFrames);
+        engine_->beginBlock();
+        int rendered = 0;
+        for (int n = 0; n < length;) {
+            const int quiet = sequencer_->quietFrames(length - n);
+            if (quiet > 0) {
+                sequencer_->skipQuietFrames(quiet);
+                n += quiet;
+                continue;
             }
+            if (n > rendered) {
+                engine_->render(rendered, n - rendered);
+                rendered = n;
+            }
+            hitReport_.setFrame(start + n);
+            sequencer_->runFrame();
+            sequencer_->endFrame();
+            ++n;
         }
-        routeFrame(frame, outputConfig_, blockSlots_, channels.data());
-        for (int c = 0; c < count; ++c) {
-            channels[c] += stride[c];
-        }
-        sequencer_->endFrame();
+        engine_->render(rendered, length - rendered);
+        routeBlock(*engine_, outputConfig_, blockSlots_, channels, start, length, replacing);
     }
     sequencer_->endBlock();
 }

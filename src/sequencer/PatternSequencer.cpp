@@ -155,6 +155,58 @@ void PatternSequencer::endFrame() {
     noteArmed_ += beatsPerSample_;
 }
 
+int PatternSequencer::quietFrames(int limit) const {
+    if (countdownsStale_ || midiCountdown_ == 0) {
+        return 0;
+    }
+    // Unscheduled countdowns that the frame would schedule.
+    if (clockRunning_ && ((chainStepCountdown_ == -1 && chainRuns()) || noteStepCountdown_ == -1 ||
+                          chainFlamCountdown_ == -1 || noteFlamCountdown_ == -1)) {
+        return 0;
+    }
+    // A countdown (or the MIDI countdown) of c frames makes the frames before its c-th quiet.
+    std::int64_t quiet = limit;
+    for (const std::int64_t c : {static_cast<std::int64_t>(midiCountdown_), chainStepCountdown_,
+                                 noteStepCountdown_, chainFlamCountdown_, noteFlamCountdown_}) {
+        if (c >= 0 && c < quiet) {
+            quiet = c;
+        }
+    }
+    return static_cast<int>(quiet);
+}
+
+void PatternSequencer::skipQuietFrames(int frames) {
+    if (frames <= 0) {
+        return;
+    }
+    if (midiCountdown_ > 0) {
+        midiCountdown_ -= frames;
+    }
+    for (std::int64_t* c :
+         {&chainStepCountdown_, &noteStepCountdown_, &chainFlamCountdown_, &noteFlamCountdown_}) {
+        if (*c >= 0) {
+            *c -= frames;
+        }
+    }
+    // The positions are sums of one sample's beats, added frame by frame, so that they come out
+    // exactly as they would one frame at a time.
+    const double step = beatsPerSample_;
+    double host = hostPosition_, chain = chainPosition_, note = notePosition_;
+    double chainArmed = chainArmed_, noteArmed = noteArmed_;
+    for (int n = 0; n < frames; ++n) {
+        host += step;
+        chain += step;
+        note += step;
+        chainArmed += step;
+        noteArmed += step;
+    }
+    hostPosition_ = host;
+    chainPosition_ = chain;
+    notePosition_ = note;
+    chainArmed_ = chainArmed;
+    noteArmed_ = noteArmed;
+}
+
 void PatternSequencer::endBlock() {
     if (midiCountdown_ >= 0 && midiCountdownStart_ > midiCountdown_) {
         queue_.age(midiCountdownStart_ - midiCountdown_);

@@ -43,6 +43,13 @@ public:
     // Audio thread. No allocation, no locks. Per frame after routing: advances every position
     // by one sample.
     void endFrame();
+    // Audio thread. No allocation, no locks. How many frames from the current one on (at most
+    // `limit`) are quiet: no MIDI event falls due, nothing is scheduled, no step or flam event
+    // fires, so runFrame would only count down.
+    int quietFrames(int limit) const;
+    // Audio thread. No allocation, no locks. Passes `frames` quiet frames (at most what
+    // quietFrames reported) exactly as that many runFrame and endFrame calls would.
+    void skipQuietFrames(int frames);
     // Audio thread. No allocation, no locks. Block end: queued MIDI events that the block did
     // not reach are brought forward by the frames that passed, so they fall due at their time in
     // a later block; playback is published for the user interface.

@@ -1,4 +1,5 @@
 #include "dsp/DrumEngine.h"
+#include "dsp/ParameterIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -30,19 +31,19 @@ double velocityOfLastBassDrumHit(const DrumEngine& engine) {
 
 TEST(DrumEngine, VolumeSetsTheMasterGainAsTwiceTheSquare) {
     auto engine = makeEngine();
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, 0.5f);
+    engine->setEngineParameter(kParamVolume, 0.5f);
     EXPECT_DOUBLE_EQ(engine->masterGain(), 0.5);
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, 1.0f);
+    engine->setEngineParameter(kParamVolume, 1.0f);
     EXPECT_DOUBLE_EQ(engine->masterGain(), 2.0);
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, 0.0f);
+    engine->setEngineParameter(kParamVolume, 0.0f);
     EXPECT_DOUBLE_EQ(engine->masterGain(), 0.0);
 }
 
 TEST(DrumEngine, MasterGainScalesEveryOutput) {
     auto quiet = makeEngine();
     auto loud = makeEngine();
-    quiet->setEngineParameter(DrumEngine::kVolumeParameter, 0.5f);
-    loud->setEngineParameter(DrumEngine::kVolumeParameter, 1.0f);
+    quiet->setEngineParameter(kParamVolume, 0.5f);
+    loud->setEngineParameter(kParamVolume, 1.0f);
     quiet->triggerVoice(kBD, 0.5f);
     loud->triggerVoice(kBD, 0.5f);
     OutputFrame a, b;
@@ -85,18 +86,18 @@ TEST(DrumEngine, MuteAndSoloDecideWhichInstrumentsPlay) {
         EXPECT_TRUE(engine->isEnabled(i)) << i;
     }
     // Mute: set above 0.5 only.
-    engine->setEngineParameter(DrumEngine::kFirstMuteParameter + kBD, 0.5f);
+    engine->setEngineParameter(muteParameter(kBD), 0.5f);
     EXPECT_TRUE(engine->isEnabled(kBD));
-    engine->setEngineParameter(DrumEngine::kFirstMuteParameter + kBD, 0.51f);
+    engine->setEngineParameter(muteParameter(kBD), 0.51f);
     EXPECT_FALSE(engine->isEnabled(kBD));
     engine->triggerVoice(kBD, 0.5f);
     EXPECT_FALSE(engine->isPlaying(kBD));
 
     // A solo silences everything else, whatever the mute flags say, and mute is ignored for
     // soloed instruments.
-    engine->setEngineParameter(DrumEngine::kFirstMuteParameter + kSD, 1.0f);
-    engine->setEngineParameter(DrumEngine::kFirstSoloParameter + kSD, 1.0f);
-    engine->setEngineParameter(DrumEngine::kFirstSoloParameter + kBD, 1.0f);
+    engine->setEngineParameter(muteParameter(kSD), 1.0f);
+    engine->setEngineParameter(soloParameter(kSD), 1.0f);
+    engine->setEngineParameter(soloParameter(kBD), 1.0f);
     for (int i = 0; i < kNumInstruments; ++i) {
         EXPECT_EQ(engine->isEnabled(i), i == kSD || i == kBD) << i;
     }
@@ -106,8 +107,8 @@ TEST(DrumEngine, MuteAndSoloDecideWhichInstrumentsPlay) {
     EXPECT_TRUE(engine->isPlaying(kSD));
 
     // Clearing the last solo brings the mute flags back.
-    engine->setEngineParameter(DrumEngine::kFirstSoloParameter + kSD, 0.0f);
-    engine->setEngineParameter(DrumEngine::kFirstSoloParameter + kBD, 0.0f);
+    engine->setEngineParameter(soloParameter(kSD), 0.0f);
+    engine->setEngineParameter(soloParameter(kBD), 0.0f);
     EXPECT_FALSE(engine->isEnabled(kBD));
     EXPECT_FALSE(engine->isEnabled(kSD));
     EXPECT_TRUE(engine->isEnabled(kLT));
@@ -119,7 +120,7 @@ TEST(DrumEngine, MutingDoesNotCutASoundingHit) {
     auto engine = makeEngine();
     engine->triggerVoice(kBD, 0.5f);
     renderFrames(*engine, 100);
-    engine->setEngineParameter(DrumEngine::kFirstMuteParameter + kBD, 1.0f);
+    engine->setEngineParameter(muteParameter(kBD), 1.0f);
     renderFrames(*engine, 100);
     EXPECT_TRUE(engine->isPlaying(kBD));
 }
@@ -217,7 +218,7 @@ TEST(DrumEngine, AnyLaterHitWithinTwoMillisecondsCancelsTheTomNoiseBurst) {
     EXPECT_EQ(burstFrame(*engine, 1000), -1);
 
     // A muted instrument's hit is dropped before the pre-trigger step: the burst survives.
-    engine->setEngineParameter(DrumEngine::kFirstMuteParameter + kSD, 1.0f);
+    engine->setEngineParameter(muteParameter(kSD), 1.0f);
     engine->triggerVoice(kHT, 0.6f);
     renderFrames(*engine, 40);
     engine->triggerVoice(kSD, 0.5f);
@@ -267,8 +268,8 @@ TEST(DrumEngine, MalformedParameterCallsChangeNothingOrAreClamped) {
     engine->setEngineParameter(-1, 1.0f);
     engine->setEngineParameter(75, 1.0f);
     engine->setEngineParameter(1 << 30, 1.0f);
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, std::nanf(""));
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, INFINITY);
+    engine->setEngineParameter(kParamVolume, std::nanf(""));
+    engine->setEngineParameter(kParamVolume, INFINITY);
     EXPECT_EQ(engine->masterGain(), gain);
     for (int i = 0; i < kNumInstruments; ++i) {
         EXPECT_TRUE(engine->isEnabled(i));
@@ -277,7 +278,7 @@ TEST(DrumEngine, MalformedParameterCallsChangeNothingOrAreClamped) {
     engine->setEngineParameter(52, 0.0f);
     EXPECT_EQ(engine->totalAccent(), 0.5);
     // Values outside 0..1 are clamped.
-    engine->setEngineParameter(DrumEngine::kVolumeParameter, 7.0f);
+    engine->setEngineParameter(kParamVolume, 7.0f);
     EXPECT_EQ(engine->masterGain(), 2.0);
     engine->setEngineParameter(4, -3.0f);
     EXPECT_NEAR(engine->bassDrum().kDecay(), 0.0025, 1e-6);

@@ -1,5 +1,6 @@
 #include "dsp/BassDrumVoice.h"
 #include "dsp/DrumEngine.h"
+#include "dsp/ParameterIndex.h"
 #include "dsp/SnareDrumVoice.h"
 #include "dsp/TomVoice.h"
 #include "voice_test_util.h"
@@ -125,7 +126,7 @@ TEST(DrumVoiceRobustness, EngineOutputIsFiniteAndFreeOfSubnormalsAtEveryRate) {
         for (int p = 0; p < 48; ++p) {
             engine->setEngineParameter(p, p % 3 == 0 ? 1.0f : 0.5f);
         }
-        engine->setEngineParameter(DrumEngine::kVolumeParameter, 1.0f);
+        engine->setEngineParameter(kParamVolume, 1.0f);
         for (int i = 0; i < kNumInstruments; ++i) {
             engine->triggerStep(i, true, true);
         }

@@ -1,0 +1,125 @@
+#pragma once
+
+// Voices of the same structure computed side by side, one per lane of a vector of doubles. Every
+// operation acts on each lane exactly as the scalar code acts on one voice (same operations in
+// the same order, no fused multiply-add), so each lane's result is bit-identical to the scalar
+// formula. The vectors are GCC vector types: four lanes in the AVX2 build of a kernel (chosen at
+// run time by hasAvx2()), two lanes of SSE2 in the baseline build.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "dsp/LookupTables.h"
+
+// The vectors stay inside the kernels that include this header (the helpers are always inlined
+// and take their vectors by reference), so the note that vectors are passed differently with
+// and without AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace vorpalix::lanes {
+
+// True when the processor runs AVX2 code (and VORPALIX_SIMD=baseline is not set); decided once,
+// when the module is loaded.
+bool hasAvx2();
+// Tests: whether AVX2 kernels can run at all, and a switch that makes every kernel take its
+// baseline build (while no audio is being rendered).
+bool processorHasAvx2();
+void forceBaselineKernels(bool on);
+
+// The vector types of a kernel build: V holds one double per lane, Mask the result of comparing
+// two V (all bits set where true).
+struct Four {
+    static constexpr int kCount = 4;
+    using V = double __attribute__((vector_size(32)));
+    using Mask = std::int64_t __attribute__((vector_size(32)));
+};
+struct Two {
+    static constexpr int kCount = 2;
+    using V = double __attribute__((vector_size(16)));
+    using Mask = std::int64_t __attribute__((vector_size(16)));
+};
+
+template <class V> constexpr int kCountOf = static_cast<int>(sizeof(V) / sizeof(double));
+
+// The lanes are built with braces (in registers) rather than by assigning single elements,
+// which would go through memory.
+template <class V> [[gnu::always_inline]] inline V splat(double x) {
+    if constexpr (kCountOf<V> == 4) {
+        return V{x, x, x, x};
+    } else {
+        return V{x, x};
+    }
+}
+
+// A vector (or mask) whose lane k is f(k).
+template <class V, class F> [[gnu::always_inline]] inline V fromLanes(const F& f) {
+    if constexpr (kCountOf<V> == 4) {
+        return V{f(0), f(1), f(2), f(3)};
+    } else {
+        return V{f(0), f(1)};
+    }
+}
+
+template <class V, class M>
+[[gnu::always_inline]] inline V select(const M& m, const V& a, const V& b) {
+    return m ? a : b;
+}
+
+template <class M> [[gnu::always_inline]] inline bool any(const M& m) {
+    if constexpr (kCountOf<M> == 4) {
+        return (m[0] | m[1] | m[2] | m[3]) != 0;
+    } else {
+        return (m[0] | m[1]) != 0;
+    }
+}
+
+// Envelope follower toward t with coefficient k: e - ((e - t) k + 1e-24).
+template <class V> [[gnu::always_inline]] inline V follow(const V& e, const V& t, const V& k) {
+    return e - ((e - t) * k + 1e-24);
+}
+
+// Linear interpolation in a table at positions u (already clamped into the table), lane by lane
+// as detail::interpolateTable.
+template <class V, std::size_t N>
+[[gnu::always_inline]] inline V interpolate(const std::array<double, N>& table, const V& u) {
+    if constexpr (kCountOf<V> == 4) {
+        // Four indices at once (truncation, as the scalar cast), converted back at once.
+        using Index = std::int32_t __attribute__((vector_size(16)));
+        const Index i = __builtin_convertvector(u, Index);
+        const V a{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
+        const V b{table[i[0] + 1], table[i[1] + 1], table[i[2] + 1], table[i[3] + 1]};
+        return a + (b - a) * (u - __builtin_convertvector(i, V));
+    } else {
+        const int i0 = static_cast<int>(u[0]);
+        const int i1 = static_cast<int>(u[1]);
+        const V a{table[i0], table[i1]};
+        const V b{table[i0 + 1], table[i1 + 1]};
+        const V position{static_cast<double>(i0), static_cast<double>(i1)};
+        return a + (b - a) * (u - position);
+    }
+}
+
+// tanhLookup and expLookup, lane by lane.
+template <class V> [[gnu::always_inline]] inline V tanhLookup(const V& x) {
+    V y = select(x > -40.0, x, splat<V>(-40.0)); // also catches NaN
+    y = select(y < 140.0, y, splat<V>(140.0));
+    return interpolate(LookupTables::tanhTable, (y + 40.0) * 500.0);
+}
+
+template <class V> [[gnu::always_inline]] inline V expLookup(const V& x) {
+    V y = select(x > -10.0, x, splat<V>(-10.0)); // also catches NaN
+    y = select(y < 3.0, y, splat<V>(3.0));
+    return interpolate(LookupTables::expTable, (y + 10.0) * 1000.0);
+}
+
+// softClip with a fixed knee, lane by lane: each lane reads the one tanh its branch needs.
+template <class V>
+[[gnu::always_inline]] inline V softClip(const V& x, double knee, double drive, double invDrive) {
+    const auto above = x >= knee;
+    const auto below = x <= -knee;
+    const V t = tanhLookup<V>(select(above, (x - knee) * drive, (x + knee) * drive)) * invDrive;
+    return select(above, knee + t, select(below, t - knee, x));
+}
+
+} // namespace vorpalix::lanes
