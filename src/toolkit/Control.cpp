@@ -65,7 +65,7 @@ void Control::drawFrame(DrawContext& context, int index, int frameHeight) {
     if (!bitmap || bitmap->isEmpty())
         return;
     context.drawBitmap(*bitmap, getRect(),
-                       {offset_.x, offset_.y + std::max(index, 0) * frameHeight}, isTransparent());
+                       {offset_.x, offset_.y + std::max(index, 0) * frameHeight});
 }
 
 int frameFromValueFloor(float value, int frames) {

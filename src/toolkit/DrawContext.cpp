@@ -112,8 +112,7 @@ void DrawContext::drawLine(Point from, Point to, Color color) {
     cairo_restore(cr_);
 }
 
-void DrawContext::drawBitmap(const Bitmap& bitmap, const Rect& dest, Point source,
-                             bool transparent) {
+void DrawContext::drawBitmap(const Bitmap& bitmap, const Rect& dest, Point source) {
     if (bitmap.isEmpty() || dest.isEmpty())
         return;
     cairo_save(cr_);
@@ -123,7 +122,6 @@ void DrawContext::drawBitmap(const Bitmap& bitmap, const Rect& dest, Point sourc
     cairo_rectangle(cr_, dest.left, dest.top, bitmap.getWidth() - source.x,
                     bitmap.getHeight() - source.y);
     cairo_clip(cr_);
-    cairo_set_operator(cr_, transparent ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr_, bitmap.surface(), dest.left - source.x, dest.top - source.y);
     cairo_paint(cr_);
     cairo_restore(cr_);

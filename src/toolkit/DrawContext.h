@@ -59,9 +59,10 @@ public:
     // A one-pixel outline just inside the rectangle.
     void frameRect(const Rect& rect, Color color);
     void drawLine(Point from, Point to, Color color);
-    // Copies the part of the bitmap that starts at `source` into `dest`. Transparent: the
-    // bitmap's alpha lets what lies below show through; opaque: its pixels replace the area.
-    void drawBitmap(const Bitmap& bitmap, const Rect& dest, Point source, bool transparent);
+    // Draws the part of the bitmap that starts at `source` into `dest`, blended by its alpha.
+    // The frame repaints everything under a dirty area before its views, so a bitmap with
+    // transparent parts shows the background there; an opaque bitmap simply replaces the area.
+    void drawBitmap(const Bitmap& bitmap, const Rect& dest, Point source);
     // One line of text, vertically centred in the rectangle and clipped to it.
     void drawText(std::string_view text, const Rect& rect, int fontIndex, Color color,
                   TextAlign align = TextAlign::Center);

@@ -169,7 +169,7 @@ std::uint64_t Frame::redraw() {
 void Frame::draw(DrawContext& context) {
     const auto& background = getBackground();
     if (background && !background->isEmpty())
-        context.drawBitmap(*background, getRect(), {0, 0}, false);
+        context.drawBitmap(*background, getRect(), {0, 0});
     else
         context.fillRect(getRect(), kBlackColor);
     drawChildren(context);

@@ -86,7 +86,7 @@ void View::paint(DrawContext& context) {
 
 void View::drawBackground(DrawContext& context) {
     if (background_ && !background_->isEmpty())
-        context.drawBitmap(*background_, rect_, {0, 0}, transparent_);
+        context.drawBitmap(*background_, rect_, {0, 0});
 }
 
 bool View::onMouseDown(Point, std::uint32_t) {
