@@ -1,5 +1,7 @@
 #include "ChunkSummary.h"
 
+#include "AtomicFile.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -77,6 +79,18 @@ std::optional<ChunkSummary> readChunkSummary(std::span<const std::uint8_t> chunk
 bool looksLikeState(std::span<const std::uint8_t> bytes) {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return text.find("<VorpalixBank") != std::string_view::npos;
+}
+
+bool readStateFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    if (!readWholeFile(path, bytes)) {
+        error = "cannot read the state file " + path;
+        return false;
+    }
+    if (!looksLikeState(bytes)) {
+        error = path + " is not a Vorpalix state (no VorpalixBank element)";
+        return false;
+    }
+    return true;
 }
 
 } // namespace vorpalix::host

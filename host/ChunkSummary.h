@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace vorpalix::host {
 
@@ -26,5 +28,9 @@ std::optional<ChunkSummary> readChunkSummary(std::span<const std::uint8_t> chunk
 // Plug-in state as the standalone program and the renderer read it from files: true when the
 // bytes look like a VorpalixBank block.
 bool looksLikeState(std::span<const std::uint8_t> bytes);
+
+// Reads a state file. False with a one-line message when it cannot be read or is no Vorpalix
+// state.
+bool readStateFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 } // namespace vorpalix::host

@@ -96,4 +96,15 @@ std::string CommandLine::help() const {
     return text;
 }
 
+CommandLine::Handler storeText(std::string& target, std::string ifEmpty) {
+    return [&target, ifEmpty = std::move(ifEmpty)](std::string_view value, std::string& error) {
+        if (value.empty()) {
+            error = ifEmpty;
+            return false;
+        }
+        target = value;
+        return true;
+    };
+}
+
 } // namespace vorpalix::host

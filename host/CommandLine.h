@@ -46,4 +46,8 @@ private:
     std::vector<Option> options_;
 };
 
+// A handler that stores a non-empty value in `target` and refuses an empty one with `ifEmpty`
+// ("--state needs a file").
+CommandLine::Handler storeText(std::string& target, std::string ifEmpty);
+
 } // namespace vorpalix::host

@@ -75,14 +75,7 @@ CommandLine renderCommandLine(RenderOptions& o) {
               }});
     line.add({"--output", "-o", Arity::Required, "FILE",
               "write the render to FILE (32-bit float WAV)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "-o needs a file name";
-                      return false;
-                  }
-                  o.outputPath = value;
-                  return true;
-              }});
+              storeText(o.outputPath, "-o needs a file name")});
     line.add({"--seconds", "", Arity::Required, "S", "render S seconds",
               [&o](std::string_view value, std::string& error) {
                   return readLength(value, "--seconds", o.seconds, error);
@@ -134,46 +127,18 @@ CommandLine renderCommandLine(RenderOptions& o) {
               "write one file per output into DIR, named after what is routed\n"
               "to it: master.wav, bass-drum.wav, ..., ride.wav, or out-N.wav\n"
               "for an output several instruments share",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--stems needs a folder";
-                      return false;
-                  }
-                  o.stemsFolder = value;
-                  return true;
-              }});
+              storeText(o.stemsFolder, "--stems needs a folder")});
     line.add({"--export-midi", "", Arity::Required, "FILE",
               "write the sequenced hits as a Standard MIDI File (type 1, 960\n"
               "ticks per quarter, General MIDI drum notes on channel 10)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--export-midi needs a file";
-                      return false;
-                  }
-                  o.midiPath = value;
-                  return true;
-              }});
+              storeText(o.midiPath, "--export-midi needs a file")});
     line.add({"--state", "", Arity::Required, "FILE",
               "start from a saved state: a VorpalixBank document, as the\n"
               "plug-in hands it to hosts (applied before rendering)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--state needs a file";
-                      return false;
-                  }
-                  o.statePath = value;
-                  return true;
-              }});
+              storeText(o.statePath, "--state needs a file")});
     line.add({"--save-state", "", Arity::Required, "FILE",
               "write the plug-in's state to FILE after rendering",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--save-state needs a file";
-                      return false;
-                  }
-                  o.saveStatePath = value;
-                  return true;
-              }});
+              storeText(o.saveStatePath, "--save-state needs a file")});
     line.add({"--event", "", Arity::Required, "TIME:KIND:A:B",
               "send a MIDI event on channel 1; TIME in seconds (1.5s),\n"
               "samples (100smp) or beats (2b); KIND note-on, note-off or cc;\n"
@@ -213,14 +178,7 @@ CommandLine renderCommandLine(RenderOptions& o) {
     line.add({"--screenshot", "", Arity::Required, "FILE",
               "write a picture of the plug-in's panel to FILE (PNG) instead of\n"
               "rendering audio; with --state, the panel of that state",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--screenshot needs a file name";
-                      return false;
-                  }
-                  o.screenshotPath = value;
-                  return true;
-              }});
+              storeText(o.screenshotPath, "--screenshot needs a file name")});
     line.add({"--click", "", Arity::Required, "X,Y",
               "click the panel at pixel X,Y before the screenshot is taken;\n"
               "give it again for more clicks, made in order",
@@ -244,14 +202,7 @@ CommandLine renderCommandLine(RenderOptions& o) {
     line.add({"--plugin", "", Arity::Required, "PATH",
               "the plug-in to load (default: vorpalix.so beside this program,\n"
               "in ../lib/vst, $VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--plugin needs a path";
-                      return false;
-                  }
-                  o.pluginPath = value;
-                  return true;
-              }});
+              storeText(o.pluginPath, "--plugin needs a path")});
     line.add({"--quiet", "-q", Arity::None, "", "no progress bar",
               [&o](std::string_view, std::string&) { return o.quiet = true; }});
     return line;

@@ -61,18 +61,7 @@ bool checkTarget(const std::string& path, std::string& error) {
 
 // The stem files of the plug-in's output layout and the routing of its current state.
 bool planStemFiles(PluginHost& host, std::vector<StemFile>& stems, std::string& error) {
-    std::vector<PinDescription> pins;
-    for (int pin = 0; pin < host.numOutputs(); ++pin) {
-        const auto properties = host.outputProperties(pin);
-        if (!properties) {
-            pins.push_back({});
-            continue;
-        }
-        pins.push_back(
-            {std::string(properties->label, strnlen(properties->label, sizeof properties->label)),
-             (properties->flags & vst::kVstPinIsStereo) != 0});
-    }
-    const auto layout = layoutFromPins(pins);
+    const auto layout = layoutFromPins(outputPinsOf(host));
     const auto routing = readChunkSummary(host.getChunk());
     if (!layout || !routing) {
         error = "cannot write stems: the plug-in's outputs or state are not those of Vorpalix";
@@ -118,17 +107,7 @@ bool collectHits(PluginHost& host, std::vector<vst::HitRecord>& hits, std::int64
 bool readRenderState(const std::string& path, std::vector<std::uint8_t>& state,
                      std::string& error) {
     state.clear();
-    if (path.empty())
-        return true;
-    if (!readWholeFile(path, state)) {
-        error = "cannot read the state file " + path;
-        return false;
-    }
-    if (!looksLikeState(state)) {
-        error = path + " is not a Vorpalix state (no VorpalixBank element)";
-        return false;
-    }
-    return true;
+    return path.empty() || readStateFile(path, state, error);
 }
 
 bool writePanelScreenshot(const RenderOptions& options, const std::string& pluginPath,

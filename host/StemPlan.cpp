@@ -1,6 +1,9 @@
 #include "StemPlan.h"
 
+#include "PluginHost.h"
+
 #include <array>
+#include <cstring>
 
 namespace vorpalix::host {
 
@@ -59,6 +62,21 @@ std::vector<StemFile> planStems(const OutputLayout& layout, const ChunkSummary& 
         files.push_back(std::move(file));
     }
     return files;
+}
+
+std::vector<PinDescription> outputPinsOf(PluginHost& host) {
+    std::vector<PinDescription> pins;
+    for (int pin = 0; pin < host.numOutputs(); ++pin) {
+        const auto properties = host.outputProperties(pin);
+        if (!properties) {
+            pins.push_back({});
+            continue;
+        }
+        pins.push_back(
+            {std::string(properties->label, strnlen(properties->label, sizeof properties->label)),
+             (properties->flags & vst::kVstPinIsStereo) != 0});
+    }
+    return pins;
 }
 
 } // namespace vorpalix::host

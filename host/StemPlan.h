@@ -33,6 +33,10 @@ struct PinDescription {
 };
 std::optional<OutputLayout> layoutFromPins(const std::vector<PinDescription>& pins);
 
+class PluginHost;
+// The output pins as a loaded plug-in labels them (an empty description where it gives none).
+std::vector<PinDescription> outputPinsOf(PluginHost& host);
+
 // The file name of an instrument ("bass-drum", ..., "ride").
 const std::string& instrumentStemName(int instrument);
 

@@ -78,24 +78,10 @@ CommandLine hostCommandLine(HostMainOptions& o) {
                   return true;
               }});
     line.add({"--state", "", Arity::Required, "FILE", "start from a saved state (VorpalixBank)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--state needs a file";
-                      return false;
-                  }
-                  o.statePath = value;
-                  return true;
-              }});
+              storeText(o.statePath, "--state needs a file")});
     line.add({"--plugin", "", Arity::Required, "PATH",
               "the plug-in to load (default: vorpalix.so beside this program)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--plugin needs a path";
-                      return false;
-                  }
-                  o.pluginPath = value;
-                  return true;
-              }});
+              storeText(o.pluginPath, "--plugin needs a path")});
     return line;
 }
 

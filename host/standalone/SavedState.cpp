@@ -21,18 +21,6 @@ std::string defaultStatePath(const char* xdgConfigHome, const char* home) {
     return (base / "vorpalix" / "state.xml").string();
 }
 
-bool readStateFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    if (!readWholeFile(path, bytes)) {
-        error = "cannot read the state file " + path;
-        return false;
-    }
-    if (!looksLikeState(bytes)) {
-        error = path + " is not a Vorpalix state (no VorpalixBank element)";
-        return false;
-    }
-    return true;
-}
-
 bool saveState(PluginHost& host, const std::string& path, std::string& error) {
     const std::vector<std::uint8_t> state = host.getChunk();
     if (state.empty()) {

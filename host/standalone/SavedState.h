@@ -13,10 +13,6 @@ class PluginHost;
 // neither variable helps.
 std::string defaultStatePath(const char* xdgConfigHome, const char* home);
 
-// Reads a state file. False with a one-line message when it cannot be read or is no Vorpalix
-// state.
-bool readStateFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
-
 // Writes the plug-in's current state (its chunk) to `path`, creating the folder, through a
 // temporary file and a rename: a failed save leaves the old file as it was.
 bool saveState(PluginHost& host, const std::string& path, std::string& error);

@@ -72,22 +72,6 @@ void sleepMilliseconds(int milliseconds) {
     nanosleep(&pause, nullptr);
 }
 
-// The pins as the plug-in labels them.
-std::vector<PinDescription> pinsOf(PluginHost& host) {
-    std::vector<PinDescription> pins;
-    for (int pin = 0; pin < host.numOutputs(); ++pin) {
-        const auto properties = host.outputProperties(pin);
-        if (!properties) {
-            pins.push_back({});
-            continue;
-        }
-        pins.push_back(
-            {std::string(properties->label, strnlen(properties->label, sizeof properties->label)),
-             (properties->flags & vst::kVstPinIsStereo) != 0});
-    }
-    return pins;
-}
-
 // Connects to JACK, or ALSA when allowed; the plug-in is set up for the rate it reports.
 std::unique_ptr<AudioBackend> openAudio(const StandaloneOptions& options,
                                         const std::string& clientName, std::string& error) {
@@ -188,7 +172,7 @@ int main(int argc, char** argv) {
     if (!state.empty())
         host.setChunk(state);
 
-    const std::vector<PinDescription> pins = pinsOf(host);
+    const std::vector<PinDescription> pins = outputPinsOf(host);
     const auto layout = layoutFromPins(pins);
     const int masterChannels = layout ? layout->masterChannels : std::min(host.numOutputs(), 2);
     auto* jack = dynamic_cast<JackBackend*>(audio.get());

@@ -30,14 +30,7 @@ CommandLine standaloneCommandLine(StandaloneOptions& o) {
     line.add({"--state", "", Arity::Required, "FILE",
               "start from a saved state (a VorpalixBank document, as hosts\n"
               "store it) instead of the state saved at the last quit",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--state needs a file";
-                      return false;
-                  }
-                  o.statePath = value;
-                  return true;
-              }});
+              storeText(o.statePath, "--state needs a file")});
     line.add({"--no-connect", "", Arity::None, "",
               "leave the JACK ports unconnected (default: the master pair\n"
               "goes to the system playback ports)",
@@ -59,14 +52,7 @@ CommandLine standaloneCommandLine(StandaloneOptions& o) {
                   return true;
               }});
     line.add({"--name", "", Arity::Required, "NAME", "the JACK client name (default Vorpalix)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--name needs a name";
-                      return false;
-                  }
-                  o.clientName = value;
-                  return true;
-              }});
+              storeText(o.clientName, "--name needs a name")});
     line.add({"--rate", "", Arity::Required, "HZ", "ALSA sample rate (default 48000)",
               [&o](std::string_view value, std::string& error) {
                   return readInt(value, "--rate", 8000, 192000, o.rate, error);
@@ -78,14 +64,7 @@ CommandLine standaloneCommandLine(StandaloneOptions& o) {
     line.add({"--plugin", "", Arity::Required, "PATH",
               "the plug-in to load (default: vorpalix.so beside this program,\n"
               "in ../lib/vst, $VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)",
-              [&o](std::string_view value, std::string& error) {
-                  if (value.empty()) {
-                      error = "--plugin needs a path";
-                      return false;
-                  }
-                  o.pluginPath = value;
-                  return true;
-              }});
+              storeText(o.pluginPath, "--plugin needs a path")});
     return line;
 }
 

@@ -227,17 +227,8 @@ void SampleVoice::renderChunk(SampleVoice* const* voices, double* const* outs, i
         n += lanes::hasAvx2() ? renderLanesAvx2(lane, active, partOut, length)
                               : renderLanesBase(lane, active, partOut, length);
         // A voice whose hit ended outputs zeros for the rest of the span.
-        int kept = 0;
-        for (int k = 0; k < active; ++k) {
-            if (lane[k]->playing_) {
-                lane[kept] = lane[k];
-                out[kept] = out[k];
-                ++kept;
-            } else {
-                std::fill(out[k] + n, out[k] + frames, 0.0);
-            }
-        }
-        active = kept;
+        active = lanes::dropEndedLanes(lane, out, active, n, frames,
+                                       [](const SampleVoice& v) { return !v.playing_; });
     }
 }
 

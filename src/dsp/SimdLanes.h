@@ -6,6 +6,7 @@
 // formula. The vectors are GCC vector types: four lanes in the AVX2 build of a kernel (chosen at
 // run time by hasAvx2()), two lanes of SSE2 in the baseline build.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,24 @@ bool hasAvx2();
 // baseline build (while no audio is being rendered).
 bool processorHasAvx2();
 void forceBaselineKernels(bool on);
+
+// After a part of a span was rendered up to frame `done`: the voices whose hit ended leave the
+// lanes, their outputs holding zeros for the rest of the span, and the others move up. Returns how
+// many voices are still active.
+template <class Voice, class Ended>
+int dropEndedLanes(Voice** lane, double** out, int active, int done, int frames, Ended ended) {
+    int kept = 0;
+    for (int k = 0; k < active; ++k) {
+        if (!ended(*lane[k])) {
+            lane[kept] = lane[k];
+            out[kept] = out[k];
+            ++kept;
+        } else {
+            std::fill(out[k] + done, out[k] + frames, 0.0);
+        }
+    }
+    return kept;
+}
 
 // The vector types of a kernel build: V holds one double per lane, Mask the result of comparing
 // two V (all bits set where true).

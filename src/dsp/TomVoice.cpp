@@ -204,17 +204,8 @@ void TomVoice::renderChunk(TomVoice* const* toms, double* const* outs, int count
                              : renderLanesBase(lane, active, in.tomNoise + n, partOut, length);
         n += done;
         // A tom whose hit ended outputs zeros for the rest of the span.
-        int kept = 0;
-        for (int k = 0; k < active; ++k) {
-            if (lane[k]->playing_) {
-                lane[kept] = lane[k];
-                out[kept] = out[k];
-                ++kept;
-            } else {
-                std::fill(out[k] + n, out[k] + frames, 0.0);
-            }
-        }
-        active = kept;
+        active = lanes::dropEndedLanes(lane, out, active, n, frames,
+                                       [](const TomVoice& v) { return !v.playing_; });
     }
 }
 

@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "editor/NStateButton.h"
 #include "toolkit/Frame.h"
 
 namespace vorpalix {
@@ -18,7 +17,7 @@ int CExMovieBitmap::currentImage() const {
     const float value = std::min(value_, 1.0f);
     if (!(value > 0.0f))
         return 0;
-    const float shown = blinking_ && !blinkPhase_ ? blinkValue_ : value;
+    const float shown = blink_.showsOffImage() ? blinkValue_ : value;
     return frameFromValueRound(shown, getFrameCount());
 }
 
@@ -30,31 +29,19 @@ void CExMovieBitmap::draw(DrawContext& context) {
 
 void CExMovieBitmap::startBlink(std::uint32_t onMs, std::uint32_t offMs, std::uint32_t durationMs,
                                 float blinkValue) {
-    onTime_ = onMs;
-    offTime_ = offMs;
-    blinkDuration_ = durationMs;
     blinkValue_ = std::isfinite(blinkValue) ? blinkValue : 0.0f;
-    blinking_ = true;
-    blinkStarted_ = false;
+    blink_.start(onMs, offMs, durationMs);
     blinkTick();
 }
 
 void CExMovieBitmap::blinkTick() {
     const Frame* frame = getFrame();
-    if (!blinking_ || frame == nullptr)
-        return;
-    const bool oldPhase = blinkPhase_;
-    if (!advanceBlink(frame->getTicks(), blinkStarted_, blinkStart_, onTime_, offTime_,
-                      blinkDuration_, blinkPhase_)) {
-        stopBlink();
-        return;
-    }
-    if (blinkPhase_ != oldPhase)
+    if (frame != nullptr && blink_.tick(frame->getTicks()))
         setDirty();
 }
 
 void CExMovieBitmap::stopBlink() {
-    blinking_ = false;
+    blink_.stop();
     setDirty();
 }
 

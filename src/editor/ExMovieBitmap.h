@@ -6,13 +6,14 @@
 
 #include <cstdint>
 
+#include "editor/Blink.h"
 #include "toolkit/MovieBitmap.h"
 
 namespace vorpalix {
 
 class CExMovieBitmap : public toolkit::MovieBitmap {
 public:
-    static constexpr std::uint32_t kBlinkForever = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kBlinkForever = Blink::kForever;
 
     CExMovieBitmap(const toolkit::Rect& rect, toolkit::ControlListener* listener, int tag,
                    int frames, int frameHeight, std::shared_ptr<toolkit::Bitmap> bitmap,
@@ -25,21 +26,15 @@ public:
     // Advances the blink to the frame's tick count.
     void blinkTick();
     void stopBlink();
-    bool isBlinking() const { return blinking_; }
-    bool getBlinkPhase() const { return blinkPhase_; }
+    bool isBlinking() const { return blink_.active(); }
+    bool getBlinkPhase() const { return blink_.phase(); }
     // The frame the next draw shows.
     int currentImage() const;
 
     void draw(toolkit::DrawContext& context) override;
 
 private:
-    bool blinking_ = false;
-    bool blinkStarted_ = false;
-    std::uint32_t blinkStart_ = 0;
-    bool blinkPhase_ = false;
-    std::uint32_t onTime_ = 500;
-    std::uint32_t offTime_ = 500;
-    std::uint32_t blinkDuration_ = kBlinkForever;
+    Blink blink_;
     float blinkValue_ = 0.0f;
 };
 

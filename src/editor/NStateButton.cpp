@@ -10,21 +10,6 @@ namespace vorpalix {
 
 using namespace toolkit;
 
-bool advanceBlink(std::uint32_t now, bool& started, std::uint32_t& start, std::uint32_t onMs,
-                  std::uint32_t offMs, std::uint32_t durationMs, bool& phase) {
-    if (!started) {
-        started = true;
-        start = now;
-    }
-    const std::uint32_t elapsed = now - start; // wraps like the tick count
-    if (elapsed > durationMs)
-        return false;
-    // A period of 0 ms (both parts 0) would divide by zero: such a blink stays in its on part.
-    const std::uint64_t period = std::uint64_t{onMs} + offMs;
-    phase = period == 0 || onMs >= elapsed % period;
-    return true;
-}
-
 CNStateButton::CNStateButton(const Rect& rect, ControlListener* listener, int tag, int frameHeight,
                              std::shared_ptr<Bitmap> bitmap, Point offset, int states, int mode,
                              bool realButton)
@@ -73,8 +58,8 @@ int CNStateButton::currentImage() const {
     const int k = stateOf(value);
     if (forcedImage_ != -1)
         return realButton_ ? 2 * forcedImage_ + (lit ? 1 : 0) : forcedImage_;
-    if (blinking_ && !lit) {
-        const int s = blinkPhase_ ? k : blinkImage_;
+    if (blink_.active() && !lit) {
+        const int s = blink_.phase() ? k : blinkImage_;
         return realButton_ ? 2 * s : s;
     }
     return realButton_ ? 2 * k + (lit ? 1 : 0) : k;
@@ -141,31 +126,19 @@ void CNStateButton::onMouseCancelled() {
 
 void CNStateButton::startBlink(std::uint32_t onMs, std::uint32_t offMs, std::uint32_t durationMs,
                                int blinkImage) {
-    onTime_ = onMs;
-    offTime_ = offMs;
-    blinkDuration_ = durationMs;
     blinkImage_ = std::clamp(blinkImage, 0, states_ - 1);
-    blinking_ = true;
-    blinkStarted_ = false;
+    blink_.start(onMs, offMs, durationMs);
     blinkTick();
 }
 
 void CNStateButton::blinkTick() {
     const Frame* frame = getFrame();
-    if (!blinking_ || frame == nullptr)
-        return;
-    const bool oldPhase = blinkPhase_;
-    if (!advanceBlink(frame->getTicks(), blinkStarted_, blinkStart_, onTime_, offTime_,
-                      blinkDuration_, blinkPhase_)) {
-        stopBlink();
-        return;
-    }
-    if (blinkPhase_ != oldPhase)
+    if (frame != nullptr && blink_.tick(frame->getTicks()))
         setDirty();
 }
 
 void CNStateButton::stopBlink() {
-    blinking_ = false;
+    blink_.stop();
     setDirty();
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 
+#include "editor/Blink.h"
 #include "toolkit/Control.h"
 
 namespace vorpalix {
@@ -24,7 +25,7 @@ public:
     static constexpr int kOnRelease = 1;
     static constexpr int kMinStates = 2;
     static constexpr int kMaxStates = 16;
-    static constexpr std::uint32_t kBlinkForever = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kBlinkForever = Blink::kForever;
 
     // `states` is brought into 2..16; a mode other than kOnRelease means kOnPress.
     CNStateButton(const toolkit::Rect& rect, toolkit::ControlListener* listener, int tag,
@@ -60,9 +61,9 @@ public:
     // changes or the blink ends.
     void blinkTick();
     void stopBlink();
-    bool isBlinking() const { return blinking_; }
+    bool isBlinking() const { return blink_.active(); }
     // True in the on part of the period (the value's own image).
-    bool getBlinkPhase() const { return blinkPhase_; }
+    bool getBlinkPhase() const { return blink_.phase(); }
 
     bool isPressed() const { return pressed_; }
     bool isInside() const { return inside_; }
@@ -89,19 +90,8 @@ private:
     std::array<int, kMaxStates> next_{};
     bool cycling_ = true;
     int forcedImage_ = -1;
-    bool blinking_ = false;
-    bool blinkStarted_ = false;
-    std::uint32_t blinkStart_ = 0;
-    bool blinkPhase_ = false;
-    std::uint32_t onTime_ = 500;
-    std::uint32_t offTime_ = 500;
-    std::uint32_t blinkDuration_ = kBlinkForever;
+    Blink blink_;
     int blinkImage_ = 0;
 };
-
-// One step of a blink at tick `now`; shared by the blinking controls. Returns false when the
-// blink has run out its duration. `phase` becomes true in the on part of the period.
-bool advanceBlink(std::uint32_t now, bool& started, std::uint32_t& start, std::uint32_t onMs,
-                  std::uint32_t offMs, std::uint32_t durationMs, bool& phase);
 
 } // namespace vorpalix

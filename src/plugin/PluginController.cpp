@@ -279,9 +279,8 @@ PresetBank& PluginController::presets() {
 
 // --- Sequencer ----------------------------------------------------------------------------------
 
-bool PluginController::setSequencerState(bool on) {
-    SequencerControls controls = settings_.controls;
-    controls.state = on;
+// Sends the requested sequencer controls and keeps them once the audio thread will see them.
+bool PluginController::sendControls(const SequencerControls& controls) {
     AudioCommand command;
     command.type = CommandType::Controls;
     command.controls = controls;
@@ -290,32 +289,24 @@ bool PluginController::setSequencerState(bool on) {
     }
     settings_.controls = controls;
     return true;
+}
+
+bool PluginController::setSequencerState(bool on) {
+    SequencerControls controls = settings_.controls;
+    controls.state = on;
+    return sendControls(controls);
 }
 
 bool PluginController::setSequencerSync(int sync) {
     SequencerControls controls = settings_.controls;
     controls.sync = sync == kSyncInternal ? kSyncInternal : kSyncExternal;
-    AudioCommand command;
-    command.type = CommandType::Controls;
-    command.controls = controls;
-    if (!send(command)) {
-        return false;
-    }
-    settings_.controls = controls;
-    return true;
+    return sendControls(controls);
 }
 
 bool PluginController::setSequencerMode(int mode) {
     SequencerControls controls = settings_.controls;
     controls.mode = mode >= kModeChain && mode <= kModeFree ? mode : kModeChain;
-    AudioCommand command;
-    command.type = CommandType::Controls;
-    command.controls = controls;
-    if (!send(command)) {
-        return false;
-    }
-    settings_.controls = controls;
-    return true;
+    return sendControls(controls);
 }
 
 bool PluginController::setPatternAttributeStore(bool on) {

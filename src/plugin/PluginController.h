@@ -133,6 +133,7 @@ private:
     // Sends a command; false when the queue is full (see PluginProcessor for the stand-in while
     // suspended).
     bool send(AudioCommand command);
+    bool sendControls(const SequencerControls& controls);
     bool push(const AudioCommand& command);
     void reclaimRetiredBanks();
     // Documents change the model between these two: values go to the parameter store for the

@@ -6,5 +6,5 @@ pkg_check_modules(VORPALIX_CAIRO_X11 REQUIRED IMPORTED_TARGET cairo cairo-xlib x
 vorpalix_layer(toolkit FOLDER toolkit LINK PkgConfig::VORPALIX_CAIRO_X11)
 vorpalix_layer(editor_controls FOLDER editor
     FILES NStateButton.h NStateButton.cpp ExMovieBitmap.h ExMovieBitmap.cpp
-          BitmapDisplay.h BitmapDisplay.cpp
+          BitmapDisplay.h BitmapDisplay.cpp Blink.h
     DEPENDS toolkit)

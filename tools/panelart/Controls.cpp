@@ -222,6 +222,20 @@ double selectorAngle(int position, int positions) {
     return (120.0 + 300.0 * position / std::max(1, positions - 1)) * kDeg;
 }
 
+// A knob's body: its drop shadow and its shaded skirt.
+static void paintKnobSkirt(cairo_t* cr, double cx, double cy, double bodyR) {
+    circle(cr, cx, cy + 1.5, bodyR + 0.5);
+    setColour(cr, rgb(0x000000, 0.55));
+    cairo_fill(cr);
+    cairo_pattern_t* skirt = cairo_pattern_create_linear(0, cy - bodyR, 0, cy + bodyR);
+    cairo_pattern_add_color_stop_rgb(skirt, 0, 0.33, 0.35, 0.38);
+    cairo_pattern_add_color_stop_rgb(skirt, 1, 0.09, 0.10, 0.11);
+    circle(cr, cx, cy, bodyR);
+    cairo_set_source(cr, skirt);
+    cairo_fill(cr);
+    cairo_pattern_destroy(skirt);
+}
+
 void paintKnob(cairo_t* cr, double w, double h, double value, KnobSize size) {
     const bool large = size == KnobSize::Large;
     const double cx = w / 2.0, cy = h / 2.0;
@@ -242,16 +256,7 @@ void paintKnob(cairo_t* cr, double w, double h, double value, KnobSize size) {
     cairo_stroke(cr);
 
     // Body: shadow, skirt, face.
-    circle(cr, cx, cy + 1.5, bodyR + 0.5);
-    setColour(cr, rgb(0x000000, 0.55));
-    cairo_fill(cr);
-    cairo_pattern_t* skirt = cairo_pattern_create_linear(0, cy - bodyR, 0, cy + bodyR);
-    cairo_pattern_add_color_stop_rgb(skirt, 0, 0.33, 0.35, 0.38);
-    cairo_pattern_add_color_stop_rgb(skirt, 1, 0.09, 0.10, 0.11);
-    circle(cr, cx, cy, bodyR);
-    cairo_set_source(cr, skirt);
-    cairo_fill(cr);
-    cairo_pattern_destroy(skirt);
+    paintKnobSkirt(cr, cx, cy, bodyR);
     if (large) {
         // Knurled grip that turns with the knob.
         for (int i = 0; i < 36; ++i) {
@@ -294,16 +299,7 @@ void paintSelector(cairo_t* cr, double w, double h, int position, int positions)
     setColour(cr, lighter(palette::kOrange, 0.3));
     cairo_fill(cr);
 
-    circle(cr, cx, cy + 1.5, bodyR + 0.5);
-    setColour(cr, rgb(0x000000, 0.55));
-    cairo_fill(cr);
-    cairo_pattern_t* skirt = cairo_pattern_create_linear(0, cy - bodyR, 0, cy + bodyR);
-    cairo_pattern_add_color_stop_rgb(skirt, 0, 0.33, 0.35, 0.38);
-    cairo_pattern_add_color_stop_rgb(skirt, 1, 0.09, 0.10, 0.11);
-    circle(cr, cx, cy, bodyR);
-    cairo_set_source(cr, skirt);
-    cairo_fill(cr);
-    cairo_pattern_destroy(skirt);
+    paintKnobSkirt(cr, cx, cy, bodyR);
     // A bar across the face, like a rotary switch's grip.
     cairo_save(cr);
     cairo_translate(cr, cx, cy);
