@@ -42,9 +42,10 @@ PanelEditor::PanelEditor(PanelController& controller)
                                                request.extension);
       }),
       shell_(std::make_unique<Shell>(*this)) {
-    // The rectangle is known before the window opens: the background's size.
+    // The rectangle is known before the window opens: the background's size, read from its
+    // header so that a plug-in whose panel never opens decodes no picture.
     usePanelArt();
-    shell_->setBackground(toolkit::Bitmap::load(kBitmapBackground));
+    shell_->setBackgroundId(kBitmapBackground);
 }
 
 PanelEditor::~PanelEditor() {

@@ -89,6 +89,34 @@ std::shared_ptr<Bitmap> Bitmap::fromPng(std::span<const std::uint8_t> png, int r
     return bitmap;
 }
 
+bool Bitmap::readSize(int resourceId, int& width, int& height) {
+    std::span<const std::uint8_t> bytes;
+    {
+        Registry& r = registry();
+        std::lock_guard lock(r.mutex);
+        if (r.loader)
+            bytes = r.loader(resourceId);
+    }
+    // Signature, then the first chunk: length 13, type "IHDR", width and height big-endian.
+    static constexpr std::uint8_t kStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                                0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (bytes.size() < 24 || std::memcmp(bytes.data(), kStart, sizeof kStart) != 0)
+        return false;
+    const auto word = [&bytes](std::size_t at) {
+        return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+               (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+    };
+    const std::uint32_t w = word(16);
+    const std::uint32_t h = word(20);
+    // PNG allows up to 2^31 - 1; a window is far smaller, and zero is not an image.
+    constexpr std::uint32_t kLargest = 1u << 15;
+    if (w == 0 || h == 0 || w > kLargest || h > kLargest)
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
 std::shared_ptr<Bitmap> Bitmap::load(int resourceId) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);

@@ -34,6 +34,9 @@ public:
     // Wraps an image surface (takes a reference of its own); empty for anything else.
     static std::shared_ptr<Bitmap> fromSurface(cairo_surface_t* surface, int resourceId = -1);
     static std::shared_ptr<Bitmap> empty();
+    // The width and height a resource id's PNG header gives, read without decoding the image;
+    // false (and nothing written) when the id is unknown or its bytes do not start like a PNG.
+    static bool readSize(int resourceId, int& width, int& height);
 
     ~Bitmap();
     Bitmap(const Bitmap&) = delete;

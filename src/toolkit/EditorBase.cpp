@@ -16,8 +16,17 @@ EditorBase::~EditorBase() {
 
 void EditorBase::setBackground(std::shared_ptr<Bitmap> background) {
     background_ = std::move(background);
+    backgroundId_ = -1;
     rect_ = background_ ? Rect::ofSize(0, 0, background_->getWidth(), background_->getHeight())
                         : Rect{};
+}
+
+void EditorBase::setBackgroundId(int resourceId) {
+    background_.reset();
+    backgroundId_ = resourceId;
+    int width = 0;
+    int height = 0;
+    rect_ = Bitmap::readSize(resourceId, width, height) ? Rect::ofSize(0, 0, width, height) : Rect{};
 }
 
 bool EditorBase::open(void* parentWindow) {
@@ -33,7 +42,9 @@ bool EditorBase::open(void* parentWindow) {
             return false;
     }
     parent_ = parentWindow;
-    frame_ = std::make_unique<Frame>(rect_, background_, std::move(backend));
+    // A background given by id lives with the frame.
+    auto background = background_ || backgroundId_ < 0 ? background_ : Bitmap::load(backgroundId_);
+    frame_ = std::make_unique<Frame>(rect_, std::move(background), std::move(backend));
     return true;
 }
 

@@ -39,6 +39,10 @@ public:
 
     // The background bitmap; also sets the rectangle to its size.
     void setBackground(std::shared_ptr<Bitmap> background);
+    // The background by resource id: the rectangle comes from the image's header at once, and
+    // the image itself is decoded only while the editor is open, so a closed editor holds no
+    // pixels.
+    void setBackgroundId(int resourceId);
     const std::shared_ptr<Bitmap>& getBackground() const { return background_; }
     // Frames made by later opens draw headless (tests, screenshots).
     void setHeadless(bool headless) { headless_ = headless; }
@@ -56,6 +60,7 @@ protected:
 
 private:
     std::shared_ptr<Bitmap> background_;
+    int backgroundId_ = -1;
     Rect rect_;
     std::unique_ptr<Frame> frame_;
     void* parent_ = nullptr;

@@ -63,6 +63,30 @@ TEST(ToolkitBitmaps, LoadThroughTheRegisteredLoaderSharedByIdAndEmptyWhenUnknown
     panel.frame.add<AnimKnob>(Rect::ofSize(10, 10, 20, 20), nullptr, 0, 31, 20, Bitmap::load(8));
     panel.frame.idle();
     EXPECT_EQ(panel.pixel(15, 15), 0u);
+
+    // An editor given its background by id knows its size from the header alone and decodes the
+    // picture only when it opens.
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(Bitmap::readSize(7, width, height));
+    EXPECT_EQ(width, 4);
+    EXPECT_EQ(height, 6);
+    EXPECT_FALSE(Bitmap::readSize(9, width, height));
+    EXPECT_FALSE(Bitmap::readSize(8, width, height));
+    first.reset();
+    second.reset();
+    calls = 0;
+    EditorBase editor;
+    editor.setHeadless(true);
+    editor.setBackgroundId(7);
+    EXPECT_EQ(editor.getRect(), Rect::ofSize(0, 0, 4, 6));
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(editor.open(nullptr));
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(editor.getFrame()->getBackground()->getWidth(), 4);
+    editor.close();
+    editor.setBackgroundId(9);
+    EXPECT_TRUE(editor.getRect().isEmpty());
     setResourceLoader({});
 }
 
