@@ -26,7 +26,8 @@ void EditorBase::setBackgroundId(int resourceId) {
     backgroundId_ = resourceId;
     int width = 0;
     int height = 0;
-    rect_ = Bitmap::readSize(resourceId, width, height) ? Rect::ofSize(0, 0, width, height) : Rect{};
+    rect_ =
+        Bitmap::readSize(resourceId, width, height) ? Rect::ofSize(0, 0, width, height) : Rect{};
 }
 
 bool EditorBase::open(void* parentWindow) {
