@@ -37,9 +37,12 @@ struct HostOptions {
     // Answers to audioMasterCanDo; strings not listed get unknownCanDoAnswer.
     std::map<std::string, vst::VstIntPtr, std::less<>> canDoAnswers = defaultCanDoAnswers();
     vst::VstIntPtr unknownCanDoAnswer = 0;
-    bool accumulate = false;          // call `process` instead of `processReplacing`
-    bool aliasOutputs = false;        // hand every output pointer the same buffer
-    float prefill = 0.0f;             // value written into every output buffer before each block
+    bool accumulate = false;   // call `process` instead of `processReplacing`
+    bool aliasOutputs = false; // hand every output pointer the same buffer
+    // Value written into every output buffer before each block. Unset: the buffers are cleared
+    // before `process` (which adds into them) and reused as they are for `processReplacing`, as a
+    // DAW reuses its block buffers.
+    std::optional<float> prefill;
     bool sendEmptyEventLists = false; // call effProcessEvents also for blocks without events
     bool recordCalls = true;          // keep the log of every host callback
     // Keep every audioMasterAutomate report (under the call-log lock). A live host that lets

@@ -302,22 +302,13 @@ void DrumEngine::preTrigger(int instrument, float velocity) {
     }
 }
 
-// White noise in -0.5..0.5 from two 32-bit words, one value per frame.
+// White noise in -0.5..0.5 from two 32-bit words, one value per frame, and from it the band-limited
+// noise for the toms, raised by a burst envelope that starts 2 ms after a tom hit. One loop for
+// both: the tom noise's filters are a chain of dependent steps, and the generator's work fits in
+// between them.
 void DrumEngine::renderNoise(int frames) {
     std::uint32_t a = noiseA_;
     std::uint32_t b = noiseB_;
-    for (int n = 0; n < frames; ++n) {
-        noiseSpan_[n] = static_cast<double>(static_cast<std::int32_t>(b)) * 0x1p-32;
-        a ^= b;
-        b += a;
-    }
-    noiseA_ = a;
-    noiseB_ = b;
-    noise_ = noiseSpan_[frames - 1];
-}
-
-// Band-limited noise for the toms, raised by a burst envelope that starts 2 ms after a tom hit.
-void DrumEngine::renderTomNoise(int frames) {
     const double p = tomLowPassPole_;
     const double burstK = 0.04 * rate_.c;
     double s = tomLowPassState_;
@@ -327,7 +318,11 @@ void DrumEngine::renderTomNoise(int frames) {
     double k = tomK_;
     const double L = tomL_;
     for (int n = 0; n < frames; ++n) {
-        s = noiseSpan_[n] * (1.0 - p) + p * s;
+        const double white = static_cast<double>(static_cast<std::int32_t>(b)) * 0x1p-32;
+        noiseSpan_[n] = white;
+        a ^= b;
+        b += a;
+        s = white * (1.0 - p) + p * s;
         const double h = highPass.process(s, 0.0);
         if (countdown == 0) {
             k = burstK;
@@ -340,6 +335,9 @@ void DrumEngine::renderTomNoise(int frames) {
         E = E - (E * k + 1e-24);
         tomNoiseSpan_[n] = (8.0 * E + 1.0) * h * (-0.25);
     }
+    noiseA_ = a;
+    noiseB_ = b;
+    noise_ = noiseSpan_[frames - 1];
     tomLowPassState_ = s;
     tomHighPass_ = highPass;
     tomCountdown_ = countdown;
@@ -474,7 +472,6 @@ void DrumEngine::render(int offset, int frames) {
         return;
     }
     renderNoise(frames);
-    renderTomNoise(frames);
     const SpanInputs in{noiseSpan_, tomNoiseSpan_};
 
     bool any = false;

@@ -102,7 +102,6 @@ private:
     static void setSampleKnob(SampleVoice& voice, int knob, double x);
     void preTrigger(int instrument, float velocity);
     void renderNoise(int frames);
-    void renderTomNoise(int frames);
     void renderRimShotAndClap(int frames);
     // Adds a voice's span to the master sum and writes it, with the master gain, to channel k.
     void mixVoice(int k, const double* values, int offset, int frames, bool first);

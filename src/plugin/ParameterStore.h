@@ -51,6 +51,10 @@ private:
 
 template <typename Apply> void ParameterStore::takeAudioChanges(Apply&& apply) {
     for (int word = 0; word < 2; ++word) {
+        // A plain load first: most blocks find no mark, and the exchange is a locked operation.
+        if (audioMarks_[word].load(std::memory_order_relaxed) == 0) {
+            continue;
+        }
         std::uint64_t marks = audioMarks_[word].exchange(0, std::memory_order_acquire);
         while (marks != 0) {
             const int index = word * 64 + __builtin_ctzll(marks);
