@@ -315,10 +315,28 @@ template <class L>
             S[1] = samples[1] + i1;
             index = V{static_cast<double>(i0), static_cast<double>(i1)};
         }
-        const V t0 = fromLanes<V>([&](int k) { return S[k][0]; });
-        const V t1 = fromLanes<V>([&](int k) { return S[k][1]; });
-        const V t2 = fromLanes<V>([&](int k) { return S[k][2]; });
-        const V t3 = fromLanes<V>([&](int k) { return S[k][3]; });
+        V t0, t1, t2, t3;
+        if constexpr (kCountOf<V> == 4) {
+            // The four taps of each lane are neighbours: one load per lane and a transpose.
+            using Row = double __attribute__((vector_size(32), aligned(8)));
+            const auto row = [&S](int k) __attribute__((always_inline)) {
+                return *reinterpret_cast<const Row*>(S[k]);
+            };
+            const V r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
+            const V low01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
+            const V high01 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
+            const V low23 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
+            const V high23 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
+            t0 = __builtin_shufflevector(low01, low23, 0, 1, 4, 5);
+            t1 = __builtin_shufflevector(high01, high23, 0, 1, 4, 5);
+            t2 = __builtin_shufflevector(low01, low23, 2, 3, 6, 7);
+            t3 = __builtin_shufflevector(high01, high23, 2, 3, 6, 7);
+        } else {
+            t0 = fromLanes<V>([&](int k) { return S[k][0]; });
+            t1 = fromLanes<V>([&](int k) { return S[k][1]; });
+            t2 = fromLanes<V>([&](int k) { return S[k][2]; });
+            t3 = fromLanes<V>([&](int k) { return S[k][3]; });
+        }
         const V f = pos - index;
         const V d = t0 + t2;
         const V spline =

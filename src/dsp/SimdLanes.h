@@ -106,8 +106,16 @@ template <class V, std::size_t N>
         // Four indices at once (truncation, as the scalar cast), converted back at once.
         using Index = std::int32_t __attribute__((vector_size(16)));
         const Index i = __builtin_convertvector(u, Index);
-        const V a{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
-        const V b{table[i[0] + 1], table[i[1] + 1], table[i[2] + 1], table[i[3] + 1]};
+        // Each lane's two neighbours in one 16-byte load, then sorted into the a and b vectors
+        // by two shuffles: fewer instructions than eight single loads and inserts.
+        using Pair = double __attribute__((vector_size(16), aligned(8)));
+        const auto pair = [&table](int index) __attribute__((always_inline)) {
+            return *reinterpret_cast<const Pair*>(table.data() + index);
+        };
+        const V even = __builtin_shufflevector(pair(i[0]), pair(i[2]), 0, 1, 2, 3);
+        const V odd = __builtin_shufflevector(pair(i[1]), pair(i[3]), 0, 1, 2, 3);
+        const V a = __builtin_shufflevector(even, odd, 0, 4, 2, 6);
+        const V b = __builtin_shufflevector(even, odd, 1, 5, 3, 7);
         return a + (b - a) * (u - __builtin_convertvector(i, V));
     } else {
         const int i0 = static_cast<int>(u[0]);

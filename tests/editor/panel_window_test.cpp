@@ -58,10 +58,10 @@ TEST(PanelWindow, OpensWithEveryControlAndCostsNoDrawingWhileNothingChanges) {
 
 TEST(PanelWindow, CtrlClickOnSoloSwitchesTheOtherSolosTheOtherWay) {
     PanelRig rig;
-    const int sd = kParamFirstSolo + kSD;
+    const int sd = kParamFirstSolo + int{kSD};
     rig.click(sd);
     EXPECT_EQ(rig.plugin().getParameter(sd), 1.0f);
-    EXPECT_EQ(rig.plugin().getParameter(kParamFirstSolo + kBD), 0.0f);
+    EXPECT_EQ(rig.plugin().getParameter(kParamFirstSolo + int{kBD}), 0.0f);
     rig.click(sd, kControl); // switches SD off: every other on
     EXPECT_EQ(rig.plugin().getParameter(sd), 0.0f);
     for (int i = 0; i < kNumInstruments; ++i) {
@@ -73,7 +73,7 @@ TEST(PanelWindow, CtrlClickOnSoloSwitchesTheOtherSolosTheOtherWay) {
     rig.click(sd, kControl); // switches SD on: every other off
     for (int i = 0; i < kNumInstruments; ++i)
         EXPECT_EQ(rig.plugin().getParameter(kParamFirstSolo + i), i == kSD ? 1.0f : 0.0f) << i;
-    EXPECT_EQ(rig.plugin().getParameter(kParamFirstMute + kBD), 0.0f); // Mutes untouched
+    EXPECT_EQ(rig.plugin().getParameter(kParamFirstMute + int{kBD}), 0.0f); // Mutes untouched
 }
 
 TEST(PanelWindow, InstrumentSelectorAndSelectButtonsChooseTheSameRow) {
@@ -84,13 +84,13 @@ TEST(PanelWindow, InstrumentSelectorAndSelectButtonsChooseTheSameRow) {
     rig.writeMode(true);
     for (int i = 0; i < kNumInstruments; ++i) // the accent row lights every Select
         EXPECT_EQ(rig.control(kTagFirstSelect + i).getValue(), 1.0f);
-    rig.click(kTagFirstSelect + kHT);
+    rig.click(kTagFirstSelect + int{kHT});
     EXPECT_EQ(rig.editing().state().editedRow, kHT);
     EXPECT_FLOAT_EQ(rig.control(kTagInstrumentSelector).getValue(), 5.0f / 12.0f);
     rig.report(kTagInstrumentSelector, rig.control(kTagInstrumentSelector).getValue());
     EXPECT_EQ(rig.editing().state().editedRow, kHT);
-    EXPECT_EQ(rig.control(kTagFirstSelect + kHT).getValue(), 1.0f);
-    EXPECT_EQ(rig.control(kTagFirstSelect + kBD).getValue(), 0.0f);
+    EXPECT_EQ(rig.control(kTagFirstSelect + int{kHT}).getValue(), 1.0f);
+    EXPECT_EQ(rig.control(kTagFirstSelect + int{kBD}).getValue(), 0.0f);
 }
 
 TEST(PanelWindow, TempoDigitsShowTheTempoForAWhileAndTakeANewOne) {
@@ -140,7 +140,7 @@ TEST(PanelWindow, WriteModeStepClicksEditTheEditedPattern) {
     PanelRig rig;
     internalSequencer(rig);
     rig.writeMode(true);
-    rig.click(kTagFirstSelect + kSD);
+    rig.click(kTagFirstSelect + int{kSD});
     rig.click(kTagClearPattern);
     const int edited = rig.editing().state().editedPattern;
     auto cell = [&](int step) {
