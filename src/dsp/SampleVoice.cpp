@@ -318,9 +318,10 @@ template <class L>
         V t0, t1, t2, t3;
         if constexpr (kCountOf<V> == 4) {
             // The four taps of each lane are neighbours: one load per lane and a transpose.
-            using Row = double __attribute__((vector_size(32), aligned(8)));
             const auto row = [&S](int k) __attribute__((always_inline)) {
-                return *reinterpret_cast<const Row*>(S[k]);
+                V r; // an unaligned load
+                __builtin_memcpy(&r, S[k], sizeof r);
+                return r;
             };
             const V r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
             const V low01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);

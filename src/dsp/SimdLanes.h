@@ -108,9 +108,11 @@ template <class V, std::size_t N>
         const Index i = __builtin_convertvector(u, Index);
         // Each lane's two neighbours in one 16-byte load, then sorted into the a and b vectors
         // by two shuffles: fewer instructions than eight single loads and inserts.
-        using Pair = double __attribute__((vector_size(16), aligned(8)));
+        using Pair = double __attribute__((vector_size(16)));
         const auto pair = [&table](int index) __attribute__((always_inline)) {
-            return *reinterpret_cast<const Pair*>(table.data() + index);
+            Pair p; // an unaligned load
+            __builtin_memcpy(&p, table.data() + index, sizeof p);
+            return p;
         };
         const V even = __builtin_shufflevector(pair(i[0]), pair(i[2]), 0, 1, 2, 3);
         const V odd = __builtin_shufflevector(pair(i[1]), pair(i[3]), 0, 1, 2, 3);
