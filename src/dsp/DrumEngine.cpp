@@ -2,6 +2,7 @@
 
 #include "dsp/LookupTables.h"
 #include "dsp/ParameterIndex.h"
+#include "dsp/ResonatorLanes.h"
 #include "dsp/SimdLanes.h"
 
 #include <algorithm>
@@ -429,6 +430,38 @@ void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, b
     mix_[k] = values[frames - 1];
 }
 
+namespace {
+
+// The rim shot's three resonators and the clap's one in the four lanes of one vector, while both
+// play: the same operations as stepping them one by one, in a quarter of the instructions. The
+// clap's stage has an output gain of 1, so its lane's output is its y1 - y4. Returns the frames
+// stepped.
+[[gnu::target("avx2")]] int stepResonatorsAvx2(RimShotVoice::Strike& strike,
+                                               HandClapVoice::Resonance& resonance,
+                                               const double* noise, double* rimShot, double* clap,
+                                               double* clapP2, double* clapT1, int frames) {
+    using V = lanes::Four::V;
+    auto& rimShotStages = strike.resonators();
+    ResonatorStage* const stages[4] = {&rimShotStages[0], &rimShotStages[1], &rimShotStages[2],
+                                       &resonance.resonator()};
+    ResonatorLanes<V> resonators(stages);
+    const V bias{kAntiDenormal, kAntiDenormal, kAntiDenormal, 0.0};
+    int n = 0;
+    while (n < frames && strike.playing() && resonance.playing()) {
+        const double E = strike.excite();
+        resonance.beginStep();
+        const V out = resonators.step(V{E, E, E, noise[n]}, bias);
+        rimShot[n] = strike.endStep(out[0], out[1], out[2]);
+        resonance.endStep(clapP2[n], clapT1[n]);
+        clap[n] = out[3];
+        ++n;
+    }
+    resonators.store(stages);
+    return n;
+}
+
+} // namespace
+
 // The rim shot's and the clap's resonators are feedback loops that take most of a frame's time
 // one after the other; stepped side by side in one loop their frames overlap.
 void DrumEngine::renderRimShotAndClap(int frames) {
@@ -440,6 +473,10 @@ void DrumEngine::renderRimShotAndClap(int frames) {
     RimShotVoice::Strike strike(rs_);
     HandClapVoice::Resonance resonance(hc_);
     int n = 0;
+    if (lanes::hasAvx2()) {
+        n = stepResonatorsAvx2(strike, resonance, noiseSpan_, rimShotSpan_, clapSpan_, clapP2Span_,
+                               clapT1Span_, frames);
+    }
     while (n < frames && strike.playing() && resonance.playing()) {
         rimShotSpan_[n] = strike.step();
         clapSpan_[n] = resonance.step(noiseSpan_[n], clapP2Span_[n], clapT1Span_[n]);

@@ -12,9 +12,6 @@ constexpr double kTwoPi = 6.2831854820251465;
 constexpr double kLoopGain = 1.5;
 // The gate that lets new pulses start stays open this long (seconds).
 constexpr double kGateSeconds = 0.033;
-// A pulse ends when its envelope falls to this level; the fourth pulse starts lower.
-constexpr double kPulseEnd = 0.01;
-constexpr double kLastPulseStart = 0.6;
 constexpr double kOutputScale = 1.5625;
 
 } // namespace
@@ -107,38 +104,6 @@ HandClapVoice::Resonance::Resonance(HandClapVoice& voice)
       pulseIndex_(voice.pulseIndex_), countdown_(voice.countdown_), gate_(voice.gate_),
       P_(voice.P_), P2_(voice.P2_), T1_(voice.T1_), T2_(voice.T2_), kT1_(voice.kT1_),
       kT2_(voice.kT2_), stage_(voice.stage_), playing_(voice.playing_) {}
-
-double HandClapVoice::Resonance::step(double noise, double& P2, double& T1) {
-    // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
-    if (countdown_ == 0) {
-        gate_ = 0.0;
-        kT1_ = kRev_;
-        kT2_ = 0.0008 * c_;
-    }
-    if (countdown_ >= 0) {
-        --countdown_;
-    }
-
-    // Pulse envelope: each pulse decays until it is spent, then the next one starts.
-    P_ = D_[pulseIndex_] * P_ + kAntiDenormal;
-    if (P_ <= kPulseEnd && pulseIndex_ != 3 && gate_ == 1.0) {
-        ++pulseIndex_;
-        P_ = pulseIndex_ == 3 ? kLastPulseStart : 1.0;
-    }
-
-    stage_.step(noise, 0.0);
-
-    T1_ = follow(T1_, gate_, kT1_);
-    T2_ = follow(T2_, T1_, kT2_);
-    P2_ = follow(P2_, P_, k5_);
-    P2 = P2_;
-    T1 = T1_;
-
-    if (6.0 * P2_ < 0.002 && 0.8 * T2_ < 0.002) {
-        playing_ = false;
-    }
-    return stage_.y1 - stage_.y4;
-}
 
 void HandClapVoice::Resonance::finish() {
     voice_.playing_ = playing_;

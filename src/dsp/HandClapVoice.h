@@ -40,10 +40,21 @@ public:
     // steps it beside the rim shot's strike. Audio thread.
     class Resonance {
     public:
+        // A pulse ends when its envelope falls to this level; the fourth pulse starts lower.
+        static constexpr double kPulseEnd = 0.01;
+        static constexpr double kLastPulseStart = 0.6;
+
         explicit Resonance(HandClapVoice& voice);
         bool playing() const { return playing_; }
         double step(double noise, double& P2, double& T1);
         void finish();
+
+        // step() in three parts, for a caller that steps the resonator itself: beginStep()
+        // advances the gate and the pulses, resonator() is the stage to step with the noise (bias
+        // 0), and endStep() advances the envelopes. The frame's value is the stage's y1 - y4.
+        void beginStep();
+        ResonatorStage& resonator() { return stage_; }
+        void endStep(double& P2, double& T1);
 
     private:
         HandClapVoice& voice_;
@@ -92,5 +103,45 @@ private:
     double lp_ = 0.0;
     OnePoleHighPass highPass_; // 2300 Hz, brightens the claps
 };
+
+// Defined here so that the engine's loop that steps the resonance beside the rim shot inlines
+// them.
+inline void HandClapVoice::Resonance::beginStep() {
+    // The gate closes after 33 ms: no new pulses, and the tail starts to fall.
+    if (countdown_ == 0) {
+        gate_ = 0.0;
+        kT1_ = kRev_;
+        kT2_ = 0.0008 * c_;
+    }
+    if (countdown_ >= 0) {
+        --countdown_;
+    }
+
+    // Pulse envelope: each pulse decays until it is spent, then the next one starts.
+    P_ = D_[pulseIndex_] * P_ + kAntiDenormal;
+    if (P_ <= kPulseEnd && pulseIndex_ != 3 && gate_ == 1.0) {
+        ++pulseIndex_;
+        P_ = pulseIndex_ == 3 ? kLastPulseStart : 1.0;
+    }
+}
+
+inline void HandClapVoice::Resonance::endStep(double& P2, double& T1) {
+    T1_ = follow(T1_, gate_, kT1_);
+    T2_ = follow(T2_, T1_, kT2_);
+    P2_ = follow(P2_, P_, k5_);
+    P2 = P2_;
+    T1 = T1_;
+
+    if (6.0 * P2_ < 0.002 && 0.8 * T2_ < 0.002) {
+        playing_ = false;
+    }
+}
+
+inline double HandClapVoice::Resonance::step(double noise, double& P2, double& T1) {
+    beginStep();
+    stage_.step(noise, 0.0);
+    endStep(P2, T1);
+    return stage_.y1 - stage_.y4;
+}
 
 } // namespace vorpalix

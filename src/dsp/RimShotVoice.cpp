@@ -101,29 +101,6 @@ RimShotVoice::Strike::Strike(RimShotVoice& voice)
       stages_(voice.stages_), E_(voice.E_), countdown_(voice.countdown_), env_(voice.env_),
       target_(voice.target_), kEnv_(voice.kEnv_), playing_(voice.playing_) {}
 
-double RimShotVoice::Strike::step() {
-    // End-of-hit envelope: a short rise toward 1, then a slow fall.
-    if (countdown_ == 0) {
-        target_ = 0.0;
-        kEnv_ = 0.001 * c_;
-    }
-    if (countdown_ >= 0) {
-        --countdown_;
-    }
-    env_ = follow(env_, target_, kEnv_);
-
-    // Strike: a decaying step into all three resonators.
-    E_ *= excitationDecay_;
-    const double out1 = ResonatorStage::clampUnit(stages_[0].step(E_, kAntiDenormal));
-    const double out2 = stages_[1].step(E_, kAntiDenormal);
-    const double out3 = ResonatorStage::clampUnit(stages_[2].step(E_, kAntiDenormal));
-
-    if (env_ < 0.002) {
-        playing_ = false;
-    }
-    return (out3 + out2 + out1) * 8.0;
-}
-
 void RimShotVoice::Strike::finish() {
     voice_.playing_ = playing_;
     voice_.stages_ = stages_;

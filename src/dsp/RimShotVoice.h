@@ -44,6 +44,14 @@ public:
         double step();
         void finish();
 
+        // step() in three parts, for a caller that steps the resonators itself (side by side
+        // with other stages): excite() advances the envelope and returns the excitation,
+        // resonators() are the stages to step with it (bias kAntiDenormal), and endStep() takes
+        // their outputs and returns what step() returns.
+        double excite();
+        std::array<ResonatorStage, 3>& resonators() { return stages_; }
+        double endStep(double out1, double out2, double out3);
+
     private:
         RimShotVoice& voice_;
         const double c_;
@@ -79,5 +87,38 @@ private:
     std::array<ResonatorStage, 3> stages_{};
     Biquad bandPass_;
 };
+
+// Defined here so that the engine's loop that steps the strike beside the clap inlines them.
+inline double RimShotVoice::Strike::excite() {
+    // End-of-hit envelope: a short rise toward 1, then a slow fall.
+    if (countdown_ == 0) {
+        target_ = 0.0;
+        kEnv_ = 0.001 * c_;
+    }
+    if (countdown_ >= 0) {
+        --countdown_;
+    }
+    env_ = follow(env_, target_, kEnv_);
+    // Strike: a decaying step into all three resonators.
+    E_ *= excitationDecay_;
+    return E_;
+}
+
+inline double RimShotVoice::Strike::endStep(double out1, double out2, double out3) {
+    out1 = ResonatorStage::clampUnit(out1);
+    out3 = ResonatorStage::clampUnit(out3);
+    if (env_ < 0.002) {
+        playing_ = false;
+    }
+    return (out3 + out2 + out1) * 8.0;
+}
+
+inline double RimShotVoice::Strike::step() {
+    const double E = excite();
+    const double out1 = stages_[0].step(E, kAntiDenormal);
+    const double out2 = stages_[1].step(E, kAntiDenormal);
+    const double out3 = stages_[2].step(E, kAntiDenormal);
+    return endStep(out1, out2, out3);
+}
 
 } // namespace vorpalix
