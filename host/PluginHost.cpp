@@ -310,22 +310,29 @@ void PluginHost::prepareBuffers(int frames) {
     const int outputs = std::max(effect_->numOutputs, 0);
     const int inputs = std::max(effect_->numInputs, 0);
     const std::size_t length = static_cast<std::size_t>(std::max(frames, 1));
-    outputBuffers_.resize(static_cast<std::size_t>(outputs));
-    for (auto& buffer : outputBuffers_)
-        if (buffer.size() < length)
-            buffer.resize(length);
-    inputBuffers_.resize(static_cast<std::size_t>(inputs));
-    for (auto& buffer : inputBuffers_)
-        buffer.assign(std::max(buffer.size(), length), 0.0f);
+    // The buffers and the pointer lists are rebuilt only when the plug-in's pins change or a
+    // block is longer than any before, as a DAW keeps its buffers from block to block.
+    if (outputBuffers_.size() != static_cast<std::size_t>(outputs) ||
+        inputBuffers_.size() != static_cast<std::size_t>(inputs) || length > bufferFrames_) {
+        bufferFrames_ = std::max(bufferFrames_, length);
+        outputBuffers_.resize(static_cast<std::size_t>(outputs));
+        for (auto& buffer : outputBuffers_)
+            buffer.resize(bufferFrames_);
+        inputBuffers_.resize(static_cast<std::size_t>(inputs));
+        for (auto& buffer : inputBuffers_)
+            buffer.resize(bufferFrames_);
 
-    outputPointers_.resize(outputBuffers_.size());
-    for (std::size_t ch = 0; ch < outputBuffers_.size(); ++ch) {
-        const std::size_t source = options_.aliasOutputs ? 0 : ch;
-        outputPointers_[ch] = outputBuffers_[source].data();
+        outputPointers_.resize(outputBuffers_.size());
+        for (std::size_t ch = 0; ch < outputBuffers_.size(); ++ch) {
+            const std::size_t source = options_.aliasOutputs ? 0 : ch;
+            outputPointers_[ch] = outputBuffers_[source].data();
+        }
+        inputPointers_.resize(inputBuffers_.size());
+        for (std::size_t ch = 0; ch < inputBuffers_.size(); ++ch)
+            inputPointers_[ch] = inputBuffers_[ch].data();
     }
-    inputPointers_.resize(inputBuffers_.size());
-    for (std::size_t ch = 0; ch < inputBuffers_.size(); ++ch)
-        inputPointers_[ch] = inputBuffers_[ch].data();
+    for (auto& buffer : inputBuffers_)
+        std::fill(buffer.begin(), buffer.end(), 0.0f);
 
     const std::optional<float> fill =
         options_.prefill ? options_.prefill

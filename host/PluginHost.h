@@ -224,6 +224,7 @@ private:
     std::vector<std::vector<float>> inputBuffers_;
     std::vector<float*> outputPointers_;
     std::vector<float*> inputPointers_;
+    std::size_t bufferFrames_ = 0; // frames every buffer holds
     int lastFrames_ = 0;
 
     mutable std::mutex logMutex_;

@@ -42,31 +42,42 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
     }
 }
 
-// Zeros. A float-by-float fill of 24 channels cost more than an idle engine, and both the inline
-// memset (rep stos) and a call of memset start too slowly for the few hundred bytes of a small
-// block, so the stores stay an inline loop. Built twice: AVX eight values per store, SSE four.
-[[gnu::target("avx2"), gnu::optimize("no-tree-loop-distribute-patterns")]] void
-clearChannelAvx2(float* out, int length) {
-    const __m256 zero = _mm256_setzero_ps();
-    int n = 0;
-    for (; n + 8 <= length; n += 8) {
-        _mm256_storeu_ps(out + n, zero);
-    }
-    for (; n < length; ++n) {
-        out[n] = 0.0f;
+// Zeros into every channel from `start` on. A float-by-float fill of 24 channels cost more than
+// an idle engine, and both the inline memset (rep stos) and a call of memset start too slowly for
+// the few hundred bytes of a small block, so the stores stay an inline loop. Built twice: AVX
+// eight values per store, SSE four.
+template <class Vector, int kWidth, class Store>
+[[gnu::always_inline]] inline void clearChannels(const std::array<float*, kMaxOutputs>& channels,
+                                                 int count, int start, int length, Vector zero,
+                                                 Store store) {
+    for (int c = 0; c < count; ++c) {
+        float* out = channels[c];
+        if (out == nullptr) {
+            continue;
+        }
+        out += start;
+        int n = 0;
+        for (; n + kWidth <= length; n += kWidth) {
+            store(out + n, zero);
+        }
+        for (; n < length; ++n) {
+            out[n] = 0.0f;
+        }
     }
 }
 
-[[gnu::optimize("no-tree-loop-distribute-patterns")]] void clearChannelBase(float* out,
-                                                                            int length) {
-    const __m128 zero = _mm_setzero_ps();
-    int n = 0;
-    for (; n + 4 <= length; n += 4) {
-        _mm_storeu_ps(out + n, zero);
-    }
-    for (; n < length; ++n) {
-        out[n] = 0.0f;
-    }
+[[gnu::target("avx2"), gnu::optimize("no-tree-loop-distribute-patterns")]] void
+clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, int start,
+                  int length) {
+    clearChannels<__m256, 8>(channels, count, start, length, _mm256_setzero_ps(),
+                             [](float* p, __m256 v) { _mm256_storeu_ps(p, v); });
+}
+
+[[gnu::optimize("no-tree-loop-distribute-patterns")]] void
+clearChannelsBase(const std::array<float*, kMaxOutputs>& channels, int count, int start,
+                  int length) {
+    clearChannels<__m128, 4>(channels, count, start, length, _mm_setzero_ps(),
+                             [](float* p, __m128 v) { _mm_storeu_ps(p, v); });
 }
 
 // Routes one part of a block: with processReplacing every channel is cleared first; then the
@@ -77,15 +88,10 @@ void routeBlock(const DrumEngine& engine, const OutputConfig& config,
                 int start, int length, bool replacing) {
     const int count = config.outputCount();
     if (replacing) {
-        const bool avx2 = lanes::hasAvx2();
-        for (int c = 0; c < count; ++c) {
-            if (channels[c] != nullptr) {
-                if (avx2) {
-                    clearChannelAvx2(channels[c] + start, length);
-                } else {
-                    clearChannelBase(channels[c] + start, length);
-                }
-            }
+        if (lanes::hasAvx2()) {
+            clearChannelsAvx2(channels, count, start, length);
+        } else {
+            clearChannelsBase(channels, count, start, length);
         }
     }
     // A silent engine channel adds nothing to a cleared one.

@@ -58,10 +58,6 @@ Spot spotOf(const std::string& name) {
     return {(d->rect.left + d->rect.right) / 2, (d->rect.top + d->rect.bottom) / 2};
 }
 
-std::string text(Spot s) {
-    return std::to_string(s.x) + " " + std::to_string(s.y);
-}
-
 std::unique_ptr<PluginHost> loadPlugin(HostOptions options = {}) {
     auto loaded = PluginHost::load(kPlugin, options);
     EXPECT_TRUE(loaded) << loaded.message;
@@ -157,8 +153,9 @@ protected:
         stop_ = true;
         if (audio_.joinable())
             audio_.join();
-        if (host_)
+        if (host_) {
             EXPECT_GT(blocks_.load(), 0) << "the audio thread rendered nothing";
+        }
         processor_.reset();
         host_.reset();
         if (display_ != nullptr) {
