@@ -57,6 +57,7 @@ template <class Vector, int kWidth, class Store>
         }
         out += start;
         int n = 0;
+#pragma GCC unroll 4
         for (; n + kWidth <= length; n += kWidth) {
             store(out + n, zero);
         }
