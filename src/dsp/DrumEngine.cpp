@@ -450,7 +450,8 @@ namespace {
     while (n < frames && strike.playing() && resonance.playing()) {
         const double E = strike.excite();
         resonance.beginStep();
-        const V out = resonators.step(V{E, E, E, noise[n]}, bias);
+        resonators.advance(V{E, E, E, noise[n]}, bias);
+        const V& out = resonators.out;
         rimShot[n] = strike.endStep(out[0], out[1], out[2]);
         resonance.endStep(clapP2[n], clapT1[n]);
         clap[n] = out[3];

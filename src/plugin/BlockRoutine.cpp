@@ -42,24 +42,31 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
     }
 }
 
+// GCC would turn the store loops below back into memset calls; the sanitizer builds (clang) need
+// no hint.
+#if defined(__clang__)
+#define VORPALIX_KEEP_STORE_LOOP
+#else
+#define VORPALIX_KEEP_STORE_LOOP __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#endif
+
 // Zeros into every channel from `start` on. A float-by-float fill of 24 channels cost more than
 // an idle engine, and both the inline memset (rep stos) and a call of memset start too slowly for
 // the few hundred bytes of a small block, so the stores stay an inline loop. Built twice: AVX
 // eight values per store, SSE four.
-template <class Vector, int kWidth, class Store>
-[[gnu::always_inline]] inline void clearChannels(const std::array<float*, kMaxOutputs>& channels,
-                                                 int count, int start, int length, Vector zero,
-                                                 Store store) {
+[[gnu::target("avx2")]] VORPALIX_KEEP_STORE_LOOP void
+clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, int start,
+                  int length) {
+    const __m256 zero = _mm256_setzero_ps();
     for (int c = 0; c < count; ++c) {
-        float* out = channels[c];
-        if (out == nullptr) {
+        if (channels[c] == nullptr) {
             continue;
         }
-        out += start;
+        float* out = channels[c] + start;
         int n = 0;
 #pragma GCC unroll 4
-        for (; n + kWidth <= length; n += kWidth) {
-            store(out + n, zero);
+        for (; n + 8 <= length; n += 8) {
+            _mm256_storeu_ps(out + n, zero);
         }
         for (; n < length; ++n) {
             out[n] = 0.0f;
@@ -67,18 +74,23 @@ template <class Vector, int kWidth, class Store>
     }
 }
 
-[[gnu::target("avx2"), gnu::optimize("no-tree-loop-distribute-patterns")]] void
-clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, int start,
-                  int length) {
-    clearChannels<__m256, 8>(channels, count, start, length, _mm256_setzero_ps(),
-                             [](float* p, __m256 v) { _mm256_storeu_ps(p, v); });
-}
-
-[[gnu::optimize("no-tree-loop-distribute-patterns")]] void
-clearChannelsBase(const std::array<float*, kMaxOutputs>& channels, int count, int start,
-                  int length) {
-    clearChannels<__m128, 4>(channels, count, start, length, _mm_setzero_ps(),
-                             [](float* p, __m128 v) { _mm_storeu_ps(p, v); });
+VORPALIX_KEEP_STORE_LOOP void clearChannelsBase(const std::array<float*, kMaxOutputs>& channels,
+                                                int count, int start, int length) {
+    const __m128 zero = _mm_setzero_ps();
+    for (int c = 0; c < count; ++c) {
+        if (channels[c] == nullptr) {
+            continue;
+        }
+        float* out = channels[c] + start;
+        int n = 0;
+#pragma GCC unroll 4
+        for (; n + 4 <= length; n += 4) {
+            _mm_storeu_ps(out + n, zero);
+        }
+        for (; n < length; ++n) {
+            out[n] = 0.0f;
+        }
+    }
 }
 
 // Routes one part of a block: with processReplacing every channel is cleared first; then the
