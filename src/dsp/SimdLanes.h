@@ -98,6 +98,11 @@ template <class V> [[gnu::always_inline]] inline V follow(const V& e, const V& t
     return e - ((e - t) * k + 1e-24);
 }
 
+// The follower toward 0: e - (e k + 1e-24), the same value as follow(e, 0, k) (e - 0 is e).
+template <class V> [[gnu::always_inline]] inline V fall(const V& e, const V& k) {
+    return e - (e * k + 1e-24);
+}
+
 // Linear interpolation in a table at positions u (already clamped into the table), lane by lane
 // as detail::interpolateTable.
 template <class V, std::size_t N>

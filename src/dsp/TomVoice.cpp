@@ -211,14 +211,17 @@ void TomVoice::renderChunk(TomVoice* const* toms, double* const* outs, int count
 
 // Renders the toms of lanes 0..count-1 side by side (the other lanes repeat lane 0 and are not
 // stored) for up to `frames` frames, and stops after the first frame in which a hit ends.
-// Returns the frames rendered. Every lane is holding, or past its hold, for the whole part.
-template <class L>
+// Returns the frames rendered. Every lane is holding, or past its hold, for the whole part;
+// `Holding` says whether any lane holds. Past the hold G is 0, so the envelopes fall toward 0
+// and the phases run free: that build leaves out the terms that would add or select nothing.
+template <class L, bool Holding>
 [[gnu::always_inline]] inline int TomVoice::renderLanes(TomVoice* const* t, int count,
                                                         const double* tomNoise, double* const* out,
                                                         int frames) {
     using namespace lanes;
     using V = typename L::V;
     using Mask = typename L::Mask;
+    constexpr int kLanes = L::kCount;
     const auto get = [t](double TomVoice::*m) __attribute__((always_inline)) {
         return fromLanes<V>([&](int k) { return t[k]->*m; });
     };
@@ -244,6 +247,14 @@ template <class L>
             t[k]->dcBlock_.*m = v[k];
         }
     };
+    // Unaligned vector access to the packed arrays of the shaping pass.
+    const auto load = [](const double* p) __attribute__((always_inline)) {
+        V v;
+        __builtin_memcpy(&v, p, sizeof v);
+        return v;
+    };
+    const auto store = [](double* p, const V& v)
+                           __attribute__((always_inline)) { __builtin_memcpy(p, &v, sizeof v); };
 
     const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
     const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
@@ -274,35 +285,57 @@ template <class L>
     const V heldPhase[3] = {splat<V>(kHeldPhase13), splat<V>(kHeldPhase125),
                             splat<V>(kHeldPhase13)};
 
-    // Two passes over parts of the span: the envelopes and oscillators, then the shaping and the
-    // output. Each pass is short enough for the processor to overlap consecutive frames.
+    // Three passes over parts of the span: the envelopes and oscillators; the shaping; the DC
+    // blocker and the output. Each pass is short enough for the processor to overlap consecutive
+    // frames. The shaping carries nothing from frame to frame, so its inputs are packed without
+    // the unused lanes (frame i's tom k at i * count + k) and it runs over whole vectors of them.
     constexpr int kPart = 32;
-    V wPart[3][kPart], ePart[kPart], aPart[kPart], bPart[kPart], cPart[kPart], nPart[kPart];
+    constexpr int kPacked = kPart * kLanes + kLanes;
+    double wPart[3][kPacked], dPart[kPacked], aPart[kPacked], bPart[kPacked], cPart[kPacked];
+    double mPart[kPacked];
+    V nPart[kPart];
     int n = 0;
     Mask ended{};
     while (n < frames && !any(ended)) {
         const int part = std::min(kPart, frames - n);
         int done = 0;
         while (done < part) {
-            // Hold: the phases stay fixed.
+            V peak, eDTarget;
+            if constexpr (Holding) {
+                // Hold: the phases stay fixed.
 #pragma GCC unroll 3
-            for (int j = 0; j < 3; ++j) {
-                phase[j] = select(hold, heldPhase[j], phase[j]);
+                for (int j = 0; j < 3; ++j) {
+                    phase[j] = select(hold, heldPhase[j], phase[j]);
+                }
+                peak = gSq * G;
+                eDTarget = 6.0 * G;
+                eK = follow(eK, G, kK);
+                eSA = follow(eSA, G, kSA);
+                eSB = follow(eSB, G, kSB);
+            } else {
+                eK = fall(eK, kK);
+                eSA = fall(eSA, kSA);
+                eSB = fall(eSB, kSB);
             }
-
-            const V peak = gSq * G;
-            eP = follow(eP, peak, kP);
-            eK = follow(eK, G, kK);
-            A = follow(A, peak, kA);
-            B = follow(B, eP, kB);
-            C = follow(C, peak, kC);
-            eN = follow(eN, peak, kN);
-            eSA = follow(eSA, G, kSA);
-            eSB = follow(eSB, G, kSB);
-            eD = follow(eD, 6.0 * G, kD);
+            if constexpr (Holding) {
+                eP = follow(eP, peak, kP);
+                A = follow(A, peak, kA);
+                B = follow(B, eP, kB);
+                C = follow(C, peak, kC);
+                eN = follow(eN, peak, kN);
+                eD = follow(eD, eDTarget, kD);
+            } else {
+                eP = fall(eP, kP);
+                A = fall(A, kA);
+                B = follow(B, eP, kB);
+                C = fall(C, kC);
+                eN = fall(eN, kN);
+                eD = fall(eD, kD);
+            }
             const V S = (eSA + eSB) / 2.0;
 
             // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
+            const int at = done * count;
 #pragma GCC unroll 3
             for (int j = 0; j < 3; ++j) {
                 const V fk = f[j];
@@ -318,12 +351,12 @@ template <class L>
                 const V rise = select(falling, (piS - p) + kPiF, p - piS);
                 v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
                 w[j] = follow(w[j], v[j], kOsc);
-                wPart[j][done] = w[j];
+                store(wPart[j] + at, w[j]);
             }
-            ePart[done] = eD;
-            aPart[done] = A;
-            bPart[done] = B;
-            cPart[done] = C;
+            store(dPart + at, eD);
+            store(aPart + at, A);
+            store(bPart + at, B);
+            store(cPart + at, C);
             nPart[done] = eN;
             ++done;
 
@@ -333,28 +366,33 @@ template <class L>
             }
         }
 
-        // Shaping: soft clippers and the envelopes' exponential curves. No state is carried from
-        // frame to frame, so the processor overlaps the frames' table lookups.
-        for (int i = 0; i < done; ++i) {
+        // Shaping: soft clippers and the envelopes' exponential curves, over the packed values.
+        // Past the last value the vectors read zeros, so every lane computes something finite.
+        const int packed = done * count;
+        const V zero{};
+        for (double* p : {wPart[0], wPart[1], wPart[2], dPart, aPart, bPart, cPart}) {
+            store(p + packed, zero);
+        }
+        for (int i = 0; i < packed; i += kLanes) {
             // The soft clipper's 1/drive as a constant factor.
             constexpr double kDrive = 6.6;
             constexpr double kInvDrive = 1.0 / kDrive;
-            const V eDi = ePart[i];
-            V x = 0.8 * wPart[0][i];
+            const V eDi = load(dPart + i);
+            V x = 0.8 * load(wPart[0] + i);
             x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
             V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
             o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
-            const V o2 = softClip<V>(0.8 * wPart[1][i], 0.1, kDrive, kInvDrive);
-            const V o3 = softClip<V>(0.8 * wPart[2][i], 0.1, kDrive, kInvDrive);
+            const V o2 = softClip<V>(0.8 * load(wPart[1] + i), 0.1, kDrive, kInvDrive);
+            const V o3 = softClip<V>(0.8 * load(wPart[2] + i), 0.1, kDrive, kInvDrive);
 
-            const V a = 1.0 - expLookup<V>(-aPart[i]);
-            const V b = 1.0 - expLookup<V>(-bPart[i]);
-            const V cc = 1.0 - expLookup<V>(-cPart[i]);
-            ePart[i] = o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc;
+            const V a = 1.0 - expLookup<V>(-load(aPart + i));
+            const V b = 1.0 - expLookup<V>(-load(bPart + i));
+            const V cc = 1.0 - expLookup<V>(-load(cPart + i));
+            store(mPart + i, o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc);
         }
         // DC blocker (the biquad's process, lane by lane), level and the tom noise.
         for (int i = 0; i < done; ++i) {
-            const V m = ePart[i];
+            const V m = load(mPart + i * count);
             const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
             x2 = x1;
             x1 = m;
@@ -400,15 +438,30 @@ template <class L>
     return n;
 }
 
+namespace {
+
+bool anyHolding(TomVoice* const* t, int count) {
+    for (int k = 0; k < count; ++k) {
+        if (t[k]->holding()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 [[gnu::target("avx2")]] int TomVoice::renderLanesAvx2(TomVoice* const* t, int count,
                                                       const double* tomNoise, double* const* out,
                                                       int frames) {
-    return renderLanes<lanes::Four>(t, count, tomNoise, out, frames);
+    return anyHolding(t, count) ? renderLanes<lanes::Four, true>(t, count, tomNoise, out, frames)
+                                : renderLanes<lanes::Four, false>(t, count, tomNoise, out, frames);
 }
 
 int TomVoice::renderLanesBase(TomVoice* const* t, int count, const double* tomNoise,
                               double* const* out, int frames) {
-    return renderLanes<lanes::Two>(t, count, tomNoise, out, frames);
+    return anyHolding(t, count) ? renderLanes<lanes::Two, true>(t, count, tomNoise, out, frames)
+                                : renderLanes<lanes::Two, false>(t, count, tomNoise, out, frames);
 }
 
 } // namespace vorpalix

@@ -60,11 +60,12 @@ public:
     double sweep() const { return 0.5 * (eSA_ + eSB_); }
     double envelopeA() const { return A_; }
     double noiseEnvelope() const { return eN_; }
+    bool holding() const { return holdCounter_ >= 0; }
 
 private:
     static void renderChunk(TomVoice* const* toms, double* const* outs, int count,
                             const SpanInputs& in, int frames);
-    template <class Lanes>
+    template <class Lanes, bool Holding>
     static int renderLanes(TomVoice* const* t, int count, const double* tomNoise,
                            double* const* out, int frames);
     static int renderLanesAvx2(TomVoice* const* t, int count, const double* tomNoise,
