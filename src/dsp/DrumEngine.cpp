@@ -436,11 +436,19 @@ namespace {
 // play: the same operations as stepping them one by one, in a quarter of the instructions. The
 // clap's stage has an output gain of 1, so its lane's output is its y1 - y4. Returns the frames
 // stepped.
-[[gnu::target("avx2")]] int stepResonatorsAvx2(RimShotVoice::Strike& strike,
-                                               HandClapVoice::Resonance& resonance,
+[[gnu::target("avx2")]] int stepResonatorsAvx2(RimShotVoice::Strike& strikeState,
+                                               RimShotVoice::Tone& toneState,
+                                               HandClapVoice::Resonance& resonanceState,
+                                               HandClapVoice::Shape& shapeState,
                                                const double* noise, double* rimShot, double* clap,
-                                               double* clapP2, double* clapT1, int frames) {
+                                               int frames) {
     using V = lanes::Four::V;
+    // Local copies, which the compiler keeps in registers: the outputs written through pointers
+    // could otherwise alias their state, and every frame would store and reload it.
+    RimShotVoice::Strike strike = strikeState;
+    RimShotVoice::Tone tone = toneState;
+    HandClapVoice::Resonance resonance = resonanceState;
+    HandClapVoice::Shape shape = shapeState;
     auto& rimShotStages = strike.resonators();
     ResonatorStage* const stages[4] = {&rimShotStages[0], &rimShotStages[1], &rimShotStages[2],
                                        &resonance.resonator()};
@@ -452,19 +460,25 @@ namespace {
         resonance.beginStep();
         resonators.advance(V{E, E, E, noise[n]}, bias);
         const V& out = resonators.out;
-        rimShot[n] = strike.endStep(out[0], out[1], out[2]);
-        resonance.endStep(clapP2[n], clapT1[n]);
-        clap[n] = out[3];
+        rimShot[n] = tone.step(strike.endStep(out[0], out[1], out[2]));
+        double P2 = 0.0, T1 = 0.0;
+        resonance.endStep(P2, T1);
+        clap[n] = shape.step(out[3], P2, T1);
         ++n;
     }
     resonators.store(stages);
+    strikeState = strike;
+    toneState = tone;
+    resonanceState = resonance;
+    shapeState = shape;
     return n;
 }
 
 } // namespace
 
 // The rim shot's and the clap's resonators are feedback loops that take most of a frame's time
-// one after the other; stepped side by side in one loop their frames overlap.
+// one after the other; stepped side by side in one loop their frames overlap, and the filters
+// after them run in the same loop, in the time the feedback leaves free.
 void DrumEngine::renderRimShotAndClap(int frames) {
     rsSounding_ = rs_.isPlaying();
     hcSounding_ = hc_.isPlaying();
@@ -472,35 +486,40 @@ void DrumEngine::renderRimShotAndClap(int frames) {
         return;
     }
     RimShotVoice::Strike strike(rs_);
+    RimShotVoice::Tone tone(rs_);
     HandClapVoice::Resonance resonance(hc_);
+    HandClapVoice::Shape shape(hc_);
+    const auto stepRimShot = [&](int n) { rimShotSpan_[n] = tone.step(strike.step()); };
+    const auto stepClap = [&](int n) {
+        double P2 = 0.0, T1 = 0.0;
+        const double r = resonance.step(noiseSpan_[n], P2, T1);
+        clapSpan_[n] = shape.step(r, P2, T1);
+    };
     int n = 0;
     if (lanes::hasAvx2()) {
-        n = stepResonatorsAvx2(strike, resonance, noiseSpan_, rimShotSpan_, clapSpan_, clapP2Span_,
-                               clapT1Span_, frames);
+        n = stepResonatorsAvx2(strike, tone, resonance, shape, noiseSpan_, rimShotSpan_, clapSpan_,
+                               frames);
     }
-    while (n < frames && strike.playing() && resonance.playing()) {
-        rimShotSpan_[n] = strike.step();
-        clapSpan_[n] = resonance.step(noiseSpan_[n], clapP2Span_[n], clapT1Span_[n]);
-        ++n;
+    for (; n < frames && strike.playing() && resonance.playing(); ++n) {
+        stepRimShot(n);
+        stepClap(n);
     }
     int rimShotFrames = n;
-    while (rimShotFrames < frames && strike.playing()) {
-        rimShotSpan_[rimShotFrames++] = strike.step();
+    for (; rimShotFrames < frames && strike.playing(); ++rimShotFrames) {
+        stepRimShot(rimShotFrames);
     }
     int clapFrames = n;
-    while (clapFrames < frames && resonance.playing()) {
-        clapSpan_[clapFrames] = resonance.step(noiseSpan_[clapFrames], clapP2Span_[clapFrames],
-                                               clapT1Span_[clapFrames]);
-        ++clapFrames;
+    for (; clapFrames < frames && resonance.playing(); ++clapFrames) {
+        stepClap(clapFrames);
     }
     strike.finish();
+    tone.finish();
     resonance.finish();
+    shape.finish();
     if (rsSounding_) {
-        rs_.renderTone(rimShotSpan_, rimShotSpan_, rimShotFrames);
         std::fill(rimShotSpan_ + rimShotFrames, rimShotSpan_ + frames, 0.0);
     }
     if (hcSounding_) {
-        hc_.renderShape(clapSpan_, clapP2Span_, clapT1Span_, clapSpan_, clapFrames);
         std::fill(clapSpan_ + clapFrames, clapSpan_ + frames, 0.0);
     }
 }

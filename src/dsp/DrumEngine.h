@@ -141,8 +141,6 @@ private:
     alignas(32) double sampleSpan_[4][kMaxFrames];
     alignas(32) double rimShotSpan_[kMaxFrames];
     alignas(32) double clapSpan_[kMaxFrames];
-    alignas(32) double clapP2Span_[kMaxFrames];
-    alignas(32) double clapT1Span_[kMaxFrames];
     bool rsSounding_ = false;
     bool hcSounding_ = false;
     alignas(32) double sumSpan_[kMaxFrames];

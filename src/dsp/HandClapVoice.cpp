@@ -12,7 +12,6 @@ constexpr double kTwoPi = 6.2831854820251465;
 constexpr double kLoopGain = 1.5;
 // The gate that lets new pulses start stays open this long (seconds).
 constexpr double kGateSeconds = 0.033;
-constexpr double kOutputScale = 1.5625;
 
 } // namespace
 
@@ -79,60 +78,38 @@ bool HandClapVoice::render(const SpanInputs& in, double* out, int frames) {
     if (!playing_) {
         return false;
     }
-    // The resonance goes into `out`, which the shaping then turns into the output in place.
-    constexpr int kPart = 64;
-    double P2[kPart], T1[kPart];
     Resonance resonance(*this);
+    Shape shape(*this);
     int n = 0;
     while (n < frames && resonance.playing()) {
-        const int part = std::min(kPart, frames - n);
-        int done = 0;
-        while (done < part && resonance.playing()) {
-            out[n + done] = resonance.step(in.noise[n + done], P2[done], T1[done]);
-            ++done;
-        }
-        renderShape(out + n, P2, T1, out + n, done);
-        n += done;
+        double P2 = 0.0, T1 = 0.0;
+        const double r = resonance.step(in.noise[n], P2, T1);
+        out[n++] = shape.step(r, P2, T1);
     }
     resonance.finish();
+    shape.finish();
     std::fill(out + n, out + frames, 0.0);
     return true;
 }
 
 HandClapVoice::Resonance::Resonance(HandClapVoice& voice)
-    : voice_(voice), c_(voice.sampleRate_.c), kRev_(voice.kRev_), D_(voice.D_), k5_(voice.k5_),
+    : voice_(&voice), c_(voice.sampleRate_.c), kRev_(voice.kRev_), D_(voice.D_), k5_(voice.k5_),
       pulseIndex_(voice.pulseIndex_), countdown_(voice.countdown_), gate_(voice.gate_),
       P_(voice.P_), P2_(voice.P2_), T1_(voice.T1_), T2_(voice.T2_), kT1_(voice.kT1_),
       kT2_(voice.kT2_), stage_(voice.stage_), playing_(voice.playing_) {}
 
 void HandClapVoice::Resonance::finish() {
-    voice_.playing_ = playing_;
-    voice_.pulseIndex_ = pulseIndex_;
-    voice_.countdown_ = countdown_;
-    voice_.gate_ = gate_;
-    voice_.P_ = P_;
-    voice_.P2_ = P2_;
-    voice_.T1_ = T1_;
-    voice_.T2_ = T2_;
-    voice_.kT1_ = kT1_;
-    voice_.kT2_ = kT2_;
-    voice_.stage_ = stage_;
-}
-
-void HandClapVoice::renderShape(const double* r, const double* P2, const double* T1, double* out,
-                                int frames) {
-    const double g = g_;
-    const double level = level_;
-    const double p800 = p800_;
-    double lp = lp_;
-    OnePoleHighPass highPass = highPass_;
-    for (int n = 0; n < frames; ++n) {
-        const double hp = highPass.process(r[n], 0.0);
-        lp = p800 * lp + (1.0 - p800) * r[n];
-        out[n] = (6.0 * hp * P2[n] - 0.2 * T1[n] * lp) * g * level * kOutputScale;
-    }
-    lp_ = lp;
-    highPass_ = highPass;
+    voice_->playing_ = playing_;
+    voice_->pulseIndex_ = pulseIndex_;
+    voice_->countdown_ = countdown_;
+    voice_->gate_ = gate_;
+    voice_->P_ = P_;
+    voice_->P2_ = P2_;
+    voice_->T1_ = T1_;
+    voice_->T2_ = T2_;
+    voice_->kT1_ = kT1_;
+    voice_->kT2_ = kT2_;
+    voice_->stage_ = stage_;
 }
 
 } // namespace vorpalix

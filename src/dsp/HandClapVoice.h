@@ -3,6 +3,7 @@
 #include <array>
 
 #include "dsp/Filters.h"
+#include "dsp/LookupTables.h"
 #include "dsp/ResonatorStage.h"
 #include "dsp/Voice.h"
 
@@ -57,11 +58,11 @@ public:
         void endStep(double& P2, double& T1);
 
     private:
-        HandClapVoice& voice_;
-        const double c_;
-        const double kRev_;
-        const std::array<double, 4> D_;
-        const double k5_;
+        HandClapVoice* voice_;
+        double c_;
+        double kRev_;
+        std::array<double, 4> D_;
+        double k5_;
         int pulseIndex_;
         int countdown_;
         double gate_;
@@ -71,8 +72,32 @@ public:
         ResonatorStage stage_;
         bool playing_;
     };
-    // The second pass: brightening high-pass, tail low-pass, envelopes and gain (out may be r).
-    void renderShape(const double* r, const double* P2, const double* T1, double* out, int frames);
+    // The second stage, frame by frame: brightening high-pass, tail low-pass, envelopes and gain
+    // of the resonance r. finish() stores the filters back. The engine runs it in the
+    // resonance's loop, where its filters fill the time the feedback leaves free. Audio thread.
+    class Shape {
+    public:
+        explicit Shape(HandClapVoice& voice)
+            : voice_(&voice), g_(voice.g_), level_(voice.level_), p800_(voice.p800_),
+              lp_(voice.lp_), highPass_(voice.highPass_) {}
+        double step(double r, double P2, double T1) {
+            const double hp = highPass_.process(r, 0.0);
+            lp_ = p800_ * lp_ + (1.0 - p800_) * r;
+            return (6.0 * hp * P2 - 0.2 * T1 * lp_) * g_ * level_ * kOutputScale;
+        }
+        void finish() {
+            voice_->lp_ = lp_;
+            voice_->highPass_ = highPass_;
+        }
+
+    private:
+        HandClapVoice* voice_;
+        double g_;
+        double level_;
+        double p800_;
+        double lp_;
+        OnePoleHighPass highPass_;
+    };
 
     // Read-only views of the derived coefficients and envelope state.
     double tuneCoefficient() const { return wHC_; }
@@ -84,6 +109,7 @@ public:
     double tailEnvelope() const { return T1_; }
 
 private:
+    static constexpr double kOutputScale = 1.5625;
     double tuneKnob_ = 0.5;
     double reverbKnob_ = 0.5;
     double wHC_ = 0.0;  // resonator coefficient

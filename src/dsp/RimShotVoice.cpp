@@ -18,7 +18,6 @@ constexpr double kStageFrequencies[3] = {520.0, 236.47, 1080.7};
 constexpr double kStageOutputGains[3] = {2.5, 1.25, 2.5};
 // Length of the envelope's attack before it starts to fall (seconds).
 constexpr double kAttackSeconds = 0.000416;
-constexpr double kOutputScale = 1.50609375;
 
 } // namespace
 
@@ -84,43 +83,31 @@ bool RimShotVoice::render(const SpanInputs& /*in*/, double* out, int frames) {
     if (!playing_) {
         return false;
     }
-    // The strike's sums go into `out`, which the tone then shapes in place.
     Strike strike(*this);
+    Tone tone(*this);
     int n = 0;
     while (n < frames && strike.playing()) {
-        out[n++] = strike.step();
+        out[n++] = tone.step(strike.step());
     }
     strike.finish();
-    renderTone(out, out, n);
+    tone.finish();
     std::fill(out + n, out + frames, 0.0);
     return true;
 }
 
 RimShotVoice::Strike::Strike(RimShotVoice& voice)
-    : voice_(voice), c_(voice.sampleRate_.c), excitationDecay_(voice.excitationDecay_),
+    : voice_(&voice), c_(voice.sampleRate_.c), excitationDecay_(voice.excitationDecay_),
       stages_(voice.stages_), E_(voice.E_), countdown_(voice.countdown_), env_(voice.env_),
       target_(voice.target_), kEnv_(voice.kEnv_), playing_(voice.playing_) {}
 
 void RimShotVoice::Strike::finish() {
-    voice_.playing_ = playing_;
-    voice_.stages_ = stages_;
-    voice_.E_ = E_;
-    voice_.countdown_ = countdown_;
-    voice_.env_ = env_;
-    voice_.target_ = target_;
-    voice_.kEnv_ = kEnv_;
-}
-
-void RimShotVoice::renderTone(const double* sum, double* out, int frames) {
-    const double g = g_;
-    const double level = level_;
-    Biquad bandPass = bandPass_;
-    for (int n = 0; n < frames; ++n) {
-        const double sat = softClip(sum[n], 0.05, 1.4);
-        const double b = bandPass.process(0.5 * sat);
-        out[n] = b * g * level * kOutputScale;
-    }
-    bandPass_ = bandPass;
+    voice_->playing_ = playing_;
+    voice_->stages_ = stages_;
+    voice_->E_ = E_;
+    voice_->countdown_ = countdown_;
+    voice_->env_ = env_;
+    voice_->target_ = target_;
+    voice_->kEnv_ = kEnv_;
 }
 
 } // namespace vorpalix

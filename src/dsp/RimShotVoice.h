@@ -3,6 +3,7 @@
 #include <array>
 
 #include "dsp/Filters.h"
+#include "dsp/LookupTables.h"
 #include "dsp/ResonatorStage.h"
 #include "dsp/Voice.h"
 
@@ -53,9 +54,9 @@ public:
         double endStep(double out1, double out2, double out3);
 
     private:
-        RimShotVoice& voice_;
-        const double c_;
-        const double excitationDecay_;
+        RimShotVoice* voice_;
+        double c_;
+        double excitationDecay_;
         std::array<ResonatorStage, 3> stages_;
         double E_;
         int countdown_;
@@ -64,8 +65,26 @@ public:
         double kEnv_;
         bool playing_;
     };
-    // The second pass: saturation, band-pass and gain of the strike's sums (out may be sum).
-    void renderTone(const double* sum, double* out, int frames);
+    // The second stage, frame by frame: saturation, band-pass and gain of the strike's sum.
+    // finish() stores the filter back. The engine runs it in the strike's loop, where its filter
+    // fills the time the resonators' feedback leaves free. Audio thread.
+    class Tone {
+    public:
+        explicit Tone(RimShotVoice& voice)
+            : voice_(&voice), g_(voice.g_), level_(voice.level_), bandPass_(voice.bandPass_) {}
+        double step(double sum) {
+            const double sat = softClip(sum, 0.05, 1.4);
+            const double b = bandPass_.process(0.5 * sat);
+            return b * g_ * level_ * kOutputScale;
+        }
+        void finish() { voice_->bandPass_ = bandPass_; }
+
+    private:
+        RimShotVoice* voice_;
+        double g_;
+        double level_;
+        Biquad bandPass_;
+    };
 
     // Read-only views of the derived coefficients and the end-of-hit envelope.
     double stageCoefficient(int stage) const { return stages_[stage].w; }
@@ -73,6 +92,7 @@ public:
     double envelope() const { return env_; }
 
 private:
+    static constexpr double kOutputScale = 1.50609375;
     void updateStages();
 
     double a_ = 1.0; // tune value, knob + 0.5
