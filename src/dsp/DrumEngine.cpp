@@ -436,12 +436,10 @@ namespace {
 // play: the same operations as stepping them one by one, in a quarter of the instructions. The
 // clap's stage has an output gain of 1, so its lane's output is its y1 - y4. Returns the frames
 // stepped.
-[[gnu::target("avx2")]] int stepResonatorsAvx2(RimShotVoice::Strike& strikeState,
-                                               RimShotVoice::Tone& toneState,
-                                               HandClapVoice::Resonance& resonanceState,
-                                               HandClapVoice::Shape& shapeState,
-                                               const double* noise, double* rimShot, double* clap,
-                                               int frames) {
+[[gnu::target("avx2")]] int
+stepResonatorsAvx2(RimShotVoice::Strike& strikeState, RimShotVoice::Tone& toneState,
+                   HandClapVoice::Resonance& resonanceState, HandClapVoice::Shape& shapeState,
+                   const double* noise, double* rimShot, double* clap, int frames) {
     using V = lanes::Four::V;
     // Local copies, which the compiler keeps in registers: the outputs written through pointers
     // could otherwise alias their state, and every frame would store and reload it.

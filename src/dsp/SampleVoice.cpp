@@ -347,7 +347,7 @@ template <class L>
 
         // Cymbals: a linear fade over L x 32768 source samples, bent by exp.
         const V fade = 1.0 - pos * invFadeSamples;
-        const V bent = select(fade <= 0.0, zero, (expLookup<V>(fade) - 1.0) * kInvE);
+        const V bent = select(fade <= 0.0, zero, (expLookup(fade) - 1.0) * kInvE);
 
         const V lp = b0 * sample + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
         x2 = x1;

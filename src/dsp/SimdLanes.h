@@ -13,6 +13,10 @@
 
 #include "dsp/LookupTables.h"
 
+// Declares the processor builtins of every vector width (GCC declares them only with a header
+// that enables their instruction set).
+#include <immintrin.h>
+
 // The vectors stay inside the kernels that include this header (the helpers are always inlined
 // and take their vectors by reference), so the note that vectors are passed differently with
 // and without AVX does not apply.
@@ -103,27 +107,62 @@ template <class V> [[gnu::always_inline]] inline V fall(const V& e, const V& k) 
     return e - (e * k + 1e-24);
 }
 
+// x > lo ? x : lo and x < hi ? x : hi, lane by lane (a NaN lane gives the bound). The
+// processor's max and min do exactly this (they return their second operand unless the first is
+// greater or less) in one instruction, where the compiler would compare and blend. GCC expands
+// the builtins in the kernels that inline these helpers, which are built for the vector width;
+// clang, which checks them in the helpers themselves, gets the plain form (the sanitizer builds).
+template <class V> [[gnu::always_inline]] inline V atLeast(const V& x, double lo) {
+#if defined(__clang__)
+    return select(x > lo, x, splat<V>(lo));
+#else
+    if constexpr (kCountOf<V> == 4) {
+        return __builtin_ia32_maxpd256(x, splat<V>(lo));
+    } else {
+        return __builtin_ia32_maxpd(x, splat<V>(lo));
+    }
+#endif
+}
+
+template <class V> [[gnu::always_inline]] inline V atMost(const V& x, double hi) {
+#if defined(__clang__)
+    return select(x < hi, x, splat<V>(hi));
+#else
+    if constexpr (kCountOf<V> == 4) {
+        return __builtin_ia32_minpd256(x, splat<V>(hi));
+    } else {
+        return __builtin_ia32_minpd(x, splat<V>(hi));
+    }
+#endif
+}
+
 // Linear interpolation in a table at positions u (already clamped into the table), lane by lane
 // as detail::interpolateTable.
 template <class V, std::size_t N>
 [[gnu::always_inline]] inline V interpolate(const std::array<double, N>& table, const V& u) {
     if constexpr (kCountOf<V> == 4) {
-        // Four indices at once (truncation, as the scalar cast), converted back at once.
+        // Four indices at once (truncation, as the scalar cast), converted back at once. The
+        // indices are never negative, so they are read as unsigned: no sign extension.
         using Index = std::int32_t __attribute__((vector_size(16)));
         const Index i = __builtin_convertvector(u, Index);
+#if defined(__clang__)
+        const V position = __builtin_convertvector(i, V);
+#else
+        const V position = __builtin_ia32_cvtdq2pd256(i); // one instruction, not four
+#endif
         // Each lane's two neighbours in one 16-byte load, then sorted into the a and b vectors
         // by two shuffles: fewer instructions than eight single loads and inserts.
         using Pair = double __attribute__((vector_size(16)));
-        const auto pair = [&table](int index) __attribute__((always_inline)) {
+        const auto pair = [&table, &i ](int k) __attribute__((always_inline)) {
             Pair p; // an unaligned load
-            __builtin_memcpy(&p, table.data() + index, sizeof p);
+            __builtin_memcpy(&p, table.data() + static_cast<std::uint32_t>(i[k]), sizeof p);
             return p;
         };
-        const V even = __builtin_shufflevector(pair(i[0]), pair(i[2]), 0, 1, 2, 3);
-        const V odd = __builtin_shufflevector(pair(i[1]), pair(i[3]), 0, 1, 2, 3);
+        const V even = __builtin_shufflevector(pair(0), pair(2), 0, 1, 2, 3);
+        const V odd = __builtin_shufflevector(pair(1), pair(3), 0, 1, 2, 3);
         const V a = __builtin_shufflevector(even, odd, 0, 4, 2, 6);
         const V b = __builtin_shufflevector(even, odd, 1, 5, 3, 7);
-        return a + (b - a) * (u - __builtin_convertvector(i, V));
+        return a + (b - a) * (u - position);
     } else {
         const int i0 = static_cast<int>(u[0]);
         const int i1 = static_cast<int>(u[1]);
@@ -136,14 +175,12 @@ template <class V, std::size_t N>
 
 // tanhLookup and expLookup, lane by lane.
 template <class V> [[gnu::always_inline]] inline V tanhLookup(const V& x) {
-    V y = select(x > -40.0, x, splat<V>(-40.0)); // also catches NaN
-    y = select(y < 140.0, y, splat<V>(140.0));
+    const V y = atMost(atLeast(x, -40.0), 140.0); // also catches NaN
     return interpolate(LookupTables::tanhTable, (y + 40.0) * 500.0);
 }
 
 template <class V> [[gnu::always_inline]] inline V expLookup(const V& x) {
-    V y = select(x > -10.0, x, splat<V>(-10.0)); // also catches NaN
-    y = select(y < 3.0, y, splat<V>(3.0));
+    const V y = atMost(atLeast(x, -10.0), 3.0); // also catches NaN
     return interpolate(LookupTables::expTable, (y + 10.0) * 1000.0);
 }
 

@@ -253,8 +253,9 @@ template <class L, bool Holding>
         __builtin_memcpy(&v, p, sizeof v);
         return v;
     };
-    const auto store = [](double* p, const V& v)
-                           __attribute__((always_inline)) { __builtin_memcpy(p, &v, sizeof v); };
+    const auto store = [](double* p, const V& v) __attribute__((always_inline)) {
+        __builtin_memcpy(p, &v, sizeof v);
+    };
 
     const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
     const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
@@ -380,14 +381,14 @@ template <class L, bool Holding>
             const V eDi = load(dPart + i);
             V x = 0.8 * load(wPart[0] + i);
             x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
-            V o1 = softClip<V>(x, 0.1, kDrive, kInvDrive);
+            V o1 = softClip(x, 0.1, kDrive, kInvDrive);
             o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
-            const V o2 = softClip<V>(0.8 * load(wPart[1] + i), 0.1, kDrive, kInvDrive);
-            const V o3 = softClip<V>(0.8 * load(wPart[2] + i), 0.1, kDrive, kInvDrive);
+            const V o2 = softClip(0.8 * load(wPart[1] + i), 0.1, kDrive, kInvDrive);
+            const V o3 = softClip(0.8 * load(wPart[2] + i), 0.1, kDrive, kInvDrive);
 
-            const V a = 1.0 - expLookup<V>(-load(aPart + i));
-            const V b = 1.0 - expLookup<V>(-load(bPart + i));
-            const V cc = 1.0 - expLookup<V>(-load(cPart + i));
+            const V a = 1.0 - expLookup(-load(aPart + i));
+            const V b = 1.0 - expLookup(-load(bPart + i));
+            const V cc = 1.0 - expLookup(-load(cPart + i));
             store(mPart + i, o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc);
         }
         // DC blocker (the biquad's process, lane by lane), level and the tom noise.
