@@ -89,12 +89,22 @@ template <class V, class M>
     return m ? a : b;
 }
 
+// Whether any lane of a comparison's result is set. GCC gets the sign-bit mask in one
+// instruction (see atLeast for why only GCC).
 template <class M> [[gnu::always_inline]] inline bool any(const M& m) {
+#if defined(__clang__)
     if constexpr (kCountOf<M> == 4) {
         return (m[0] | m[1] | m[2] | m[3]) != 0;
     } else {
         return (m[0] | m[1]) != 0;
     }
+#else
+    if constexpr (kCountOf<M> == 4) {
+        return __builtin_ia32_movmskpd256(reinterpret_cast<Four::V>(m)) != 0;
+    } else {
+        return __builtin_ia32_movmskpd(reinterpret_cast<Two::V>(m)) != 0;
+    }
+#endif
 }
 
 // Envelope follower toward t with coefficient k: e - ((e - t) k + 1e-24).
