@@ -18,6 +18,28 @@ namespace {
 constexpr int kMaxOutputs = 24;
 constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 
+// Adds in[0..length) to out[0..length): AVX eight values per step, SSE four.
+[[gnu::target("avx2")]] void addValuesAvx2(const float* in, float* out, int length) {
+    int n = 0;
+    for (; n + 8 <= length; n += 8) {
+        _mm256_storeu_ps(out + n,
+                         _mm256_add_ps(_mm256_loadu_ps(out + n), _mm256_loadu_ps(in + n)));
+    }
+    for (; n < length; ++n) {
+        out[n] += in[n];
+    }
+}
+
+void addValuesBase(const float* in, float* out, int length) {
+    int n = 0;
+    for (; n + 4 <= length; n += 4) {
+        _mm_storeu_ps(out + n, _mm_add_ps(_mm_loadu_ps(out + n), _mm_loadu_ps(in + n)));
+    }
+    for (; n < length; ++n) {
+        out[n] += in[n];
+    }
+}
+
 // Adds the engine's channel k for frames [0, length) to `channel` from `start` on. A silent
 // channel adds exact zeros: nothing where the channel was just cleared.
 void addChannel(const DrumEngine& engine, int k, float* channel, int start, int length,
@@ -27,13 +49,10 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
     }
     float* out = channel + start;
     if (engine.isSounding(k)) {
-        const float* in = engine.output(k);
-        int n = 0;
-        for (; n + 4 <= length; n += 4) {
-            _mm_storeu_ps(out + n, _mm_add_ps(_mm_loadu_ps(out + n), _mm_loadu_ps(in + n)));
-        }
-        for (; n < length; ++n) {
-            out[n] += in[n];
+        if (lanes::hasAvx2()) {
+            addValuesAvx2(engine.output(k), out, length);
+        } else {
+            addValuesBase(engine.output(k), out, length);
         }
     } else if (!replacing) {
         for (int n = 0; n < length; ++n) {
