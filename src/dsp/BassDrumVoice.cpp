@@ -1,6 +1,7 @@
 #include "dsp/BassDrumVoice.h"
 
 #include "dsp/LookupTables.h"
+#include "dsp/PartLanes.h"
 #include "dsp/PhaseConstants.h"
 
 #include <algorithm>
@@ -25,6 +26,33 @@ double kDecayFor(double x, double c) {
 
 constexpr double kClickCutPhase = 2.35619455575943; // 3 pi / 4
 constexpr double kInvPiF = 1.0 / kPiF;
+
+// The frames of a part: what the envelope and oscillator pass leaves for the later passes, and
+// the clipper pass's body.
+struct Part {
+    static constexpr int kRoom = lanes::kPartRoom;
+    double x[kRoom], knee[kRoom], env2s[kRoom], env3[kRoom], env4[kRoom], outCoef[kRoom];
+    double body[kRoom];
+};
+
+// The soft clipper and the body mix for frames 0..frames-1 of a part, whose arrays hold defined
+// values up to the next whole vector. No state is carried from frame to frame.
+template <class V> [[gnu::always_inline]] inline void clipPart(Part& p, int frames) {
+    using namespace lanes;
+    for (int i = 0; i < frames; i += kCountOf<V>) {
+        const V x = loadFrames<V>(p.x + i);
+        const V y = softClipEach<V>(x, loadFrames<V>(p.knee + i), 1.8, 1.0 / 1.8);
+        storeFrames<V>(p.body + i, (0.02 * x + 0.175 * y) * loadFrames<V>(p.env2s + i));
+    }
+}
+
+[[gnu::target("avx2")]] void clipPartAvx2(Part& p, int frames) {
+    clipPart<lanes::Four::V>(p, frames);
+}
+
+void clipPartBase(Part& p, int frames) {
+    clipPart<lanes::Two::V>(p, frames);
+}
 
 } // namespace
 
@@ -123,7 +151,8 @@ void BassDrumVoice::trigger(float velocity) {
     outCoef_ = 0.2 * c;
 }
 
-bool BassDrumVoice::render(const SpanInputs& in, double* out, int frames) {
+VORPALIX_KEEP_STATE_SCALAR bool BassDrumVoice::render(const SpanInputs& in, double* out,
+                                                      int frames) {
     if (!playing_) {
         return false;
     }
@@ -152,72 +181,100 @@ bool BassDrumVoice::render(const SpanInputs& in, double* out, int frames) {
     OnePoleHighPass clickHighPass = clickHighPass_;
     Biquad clickLowPass = clickLowPass_;
 
+    // Three passes over parts of the span: the hold, envelopes, oscillator and the clipper's
+    // knee; the soft clipper, which carries no state, on whole vectors of frames; the click and
+    // noise filters and the output.
+    Part p;
     bool playing = true;
     int n = 0;
-    while (n < frames) {
-        // Hold stage: the oscillator rests at its start point, then the envelopes are released
-        // and the amplitude holds a further while before it decays.
-        const double a = holdA;
-        holdA -= 1.0;
-        if (a >= 0.0) {
-            phase = kHalfPiF;
+    while (n < frames && playing) {
+        const int part = std::min(lanes::kPartFrames, frames - n);
+        int done = 0;
+        while (done < part) {
+            // Hold stage: the oscillator rests at its start point, then the envelopes are
+            // released and the amplitude holds a further while before it decays.
+            const double a = holdA;
+            holdA -= 1.0;
+            if (a >= 0.0) {
+                phase = kHalfPiF;
+            } else {
+                outCoef = 1.0;
+                target = 0.0;
+                k1 = kTune;
+                const double b = holdB;
+                holdB -= 1.0;
+                k2 = b > 0.0 ? 0.0 : kDecay;
+            }
+
+            // Click cut once the oscillator has passed three quarters of pi.
+            if (holdA <= 0.0 && phase > kClickCutPhase) {
+                clickGate = 0.0;
+                k3 = 1.0;
+            }
+
+            // Pitch and amplitude envelopes with their smoothed copies.
+            env1 = follow(env1, target, k1);
+            env1s = follow(env1s, env1, 0.05 * c);
+            env2 = env2 - (env2 - gSq * target) * k2 + 1e-24;
+            env2s = env2s - (env2s - env2) * 0.05 * c + 1e-24;
+
+            // Oscillator and triangle (0 at pi/2, +0.75 at pi, 0 at 3 pi/2, -0.75 at 0).
+            phase += (env1s * sweepHz + fBase) * twoPiPerRate;
+            if (phase > kTwoPiF) {
+                phase -= kTwoPiF;
+            }
+            const double t = phase >= kPiF ? 0.5 * (1.5 * kPiF - phase) : 0.5 * (phase - kHalfPiF);
+            const double tri = 3.0 * t * kInvPiF;
+
+            // The soft clipper's knee shrinks while the signal stays outside it.
+            double knee = 0.6 * thr;
+            thr *= thrDecay;
+            const double x = (tri - 0.04) * 2.5;
+            if (-knee <= x && x <= knee) {
+                thr = 1.0;
+                knee = 0.6;
+            }
+
+            // The click's envelopes.
+            env3 = env3 - (env3 - g2 * clickGate) * k3 + 1e-24;
+            env4 = follow(env4, g2 * target, 0.004 * c);
+
+            p.x[done] = x;
+            p.knee[done] = knee;
+            p.env2s[done] = env2s;
+            p.env3[done] = env3;
+            p.env4[done] = env4;
+            p.outCoef[done] = outCoef;
+            ++done;
+            if (env2 < 0.002 && target == 0.0) {
+                playing = false;
+                break;
+            }
+        }
+
+        // Soft clipper and body.
+        for (double* a : {p.x, p.knee, p.env2s}) {
+            lanes::padFrames(a, done);
+        }
+        if (lanes::hasAvx2()) {
+            clipPartAvx2(p, done);
         } else {
-            outCoef = 1.0;
-            target = 0.0;
-            k1 = kTune;
-            const double b = holdB;
-            holdB -= 1.0;
-            k2 = b > 0.0 ? 0.0 : kDecay;
+            clipPartBase(p, done);
         }
-
-        // Click cut once the oscillator has passed three quarters of pi.
-        if (holdA <= 0.0 && phase > kClickCutPhase) {
-            clickGate = 0.0;
-            k3 = 1.0;
-        }
-
-        // Pitch and amplitude envelopes with their smoothed copies.
-        env1 = follow(env1, target, k1);
-        env1s = follow(env1s, env1, 0.05 * c);
-        env2 = env2 - (env2 - gSq * target) * k2 + 1e-24;
-        env2s = env2s - (env2s - env2) * 0.05 * c + 1e-24;
-
-        // Oscillator and triangle (0 at pi/2, +0.75 at pi, 0 at 3 pi/2, -0.75 at 0).
-        phase += (env1s * sweepHz + fBase) * twoPiPerRate;
-        if (phase > kTwoPiF) {
-            phase -= kTwoPiF;
-        }
-        const double t = phase >= kPiF ? 0.5 * (1.5 * kPiF - phase) : 0.5 * (phase - kHalfPiF);
-        const double tri = 3.0 * t * kInvPiF;
-
-        // Soft clipper whose knee shrinks while the signal stays outside it.
-        double knee = 0.6 * thr;
-        thr *= thrDecay;
-        const double x = (tri - 0.04) * 2.5;
-        if (-knee <= x && x <= knee) {
-            thr = 1.0;
-            knee = 0.6;
-        }
-        const double y = softClip(x, knee, 1.8);
-        const double body = (0.02 * x + 0.175 * y) * env2s;
 
         // Click: enveloped pulse through a band-pass pair plus band-limited noise.
-        const double nl = noiseLowPass.process(in.noise[n]);
-        const double nh = noiseHighPass.process(nl);
-        env3 = env3 - (env3 - g2 * clickGate) * k3 + 1e-24;
-        const double ch = clickHighPass.process(env3);
-        const double cl = clickLowPass.process(ch);
-        env4 = follow(env4, g2 * target, 0.004 * c);
-        const double click = -(0.07 * cl + 0.01 * g2 * nh);
+        for (int i = 0; i < done; ++i) {
+            const double nl = noiseLowPass.process(in.noise[n + i]);
+            const double nh = noiseHighPass.process(nl);
+            const double ch = clickHighPass.process(p.env3[i]);
+            const double cl = clickLowPass.process(ch);
+            const double click = -(0.07 * cl + 0.01 * g2 * nh);
 
-        const double o = (click * env4 * attackLevel + body) * level * 1.575;
-        outState = follow(outState, o, outCoef);
-        out[n++] = outState;
-
-        if (env2 < 0.002 && target == 0.0) {
-            playing = false;
-            break;
+            const double o = (click * p.env4[i] * attackLevel + p.body[i]) * level * 1.575;
+            outState = follow(outState, o, p.outCoef[i]);
+            out[n + i] = outState;
         }
+        n += done;
     }
     for (; n < frames; ++n) {
         out[n] = 0.0;

@@ -1,6 +1,7 @@
 #include "dsp/SnareDrumVoice.h"
 
 #include "dsp/LookupTables.h"
+#include "dsp/PartLanes.h"
 #include "dsp/PhaseConstants.h"
 
 #include <algorithm>
@@ -25,6 +26,53 @@ constexpr double kSweepTopB = 549.0;
 constexpr double kTriangleScale = 4.141592741012573;
 // The triangle's scale per radian of phase.
 constexpr double kTriangleSlope = kTriangleScale / kTwoPiF;
+
+// The snap envelope's curve: s4 = max(1 - exp(-2 e4) - 0.05, 0).
+double snapCurve(double e4) {
+    return std::max(1.0 - expLookup(-2.0 * e4) - 0.05, 0.0);
+}
+
+// The frames of a part: what the envelope and oscillator pass leaves for the later passes, and
+// the saturator pass's tone and snap curve s4.
+struct Part {
+    static constexpr int kRoom = lanes::kPartRoom;
+    double tA[kRoom], tB[kRoom], eB[kRoom], eT[kRoom], e4[kRoom], e5[kRoom], outCoef[kRoom];
+    double tone[kRoom], s4[kRoom];
+};
+
+// Asymmetric saturator: identity between -knee and 0; above 0 bent through tanh with driveUp, at
+// or below -knee through tanh with driveDown (each lane reads the one tanh its branch needs).
+template <class V>
+[[gnu::always_inline]] inline V saturate(const V& x, double driveUp, double knee,
+                                         double driveDown) {
+    using namespace lanes;
+    const auto above = x > 0.0;
+    const V t = tanhLookup<V>(select(above, driveUp * x, driveDown * (x + knee)));
+    return select(above, t * (1.0 / driveUp), select(x <= -knee, t * (1.0 / driveDown) - knee, x));
+}
+
+// Saturators, tone mix and snap curve for frames 0..frames-1 of a part, whose arrays hold
+// defined values up to the next whole vector. No state is carried from frame to frame.
+template <class V> [[gnu::always_inline]] inline void shapePart(Part& p, int frames) {
+    using namespace lanes;
+    for (int i = 0; i < frames; i += kCountOf<V>) {
+        const V sA = saturate<V>((loadFrames<V>(p.tA + i) + 0.6) * 0.8, 2.2, 0.3, 3.5);
+        const V sB = saturate<V>(loadFrames<V>(p.tB + i) + 0.6, 3.0, 0.35, 4.6) - 0.18;
+        const V eB = loadFrames<V>(p.eB + i);
+        const V eT = loadFrames<V>(p.eT + i);
+        storeFrames<V>(p.tone + i, (eB + 0.03 * eT) * (sA + 0.4 * sB));
+        const V s4 = (1.0 - expLookup<V>(-2.0 * loadFrames<V>(p.e4 + i))) - 0.05;
+        storeFrames<V>(p.s4 + i, select(s4 < 0.0, splat<V>(0.0), s4));
+    }
+}
+
+[[gnu::target("avx2")]] void shapePartAvx2(Part& p, int frames) {
+    shapePart<lanes::Four::V>(p, frames);
+}
+
+void shapePartBase(Part& p, int frames) {
+    shapePart<lanes::Two::V>(p, frames);
+}
 
 } // namespace
 
@@ -158,14 +206,13 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
     Biquad noiseHighPass2 = noiseHighPass2_;
 
     // Three passes over parts of the span: envelopes and oscillators; saturators; noise and
-    // output. Each loop is short enough for the processor to overlap consecutive frames.
-    constexpr int kPart = 64;
-    double tAPart[kPart], tBPart[kPart], eBPart[kPart], eTPart[kPart], s4Part[kPart], e5Part[kPart],
-        outCoefPart[kPart];
+    // output. Each loop is short enough for the processor to overlap consecutive frames, and the
+    // saturators, which carry no state, run on whole vectors of frames.
+    Part p;
     bool playing = true;
     int n = 0;
     while (n < frames && playing) {
-        const int part = std::min(kPart, frames - n);
+        const int part = std::min(lanes::kPartFrames, frames - n);
         int done = 0;
         while (done < part) {
             // Hold: for the first 2 ms the oscillators rest and the envelopes rise; afterwards
@@ -220,7 +267,7 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
                 }
             }
             oscA.prevSign = oscA.sign;
-            tAPart[done] = (tRawA - 1.0) * oscA.invCycleScale + 0.65;
+            p.tA[done] = (tRawA - 1.0) * oscA.invCycleScale + 0.65;
 
             // Oscillator B: every third cycle runs at 0.904 of the nominal rate.
             const double incB = (kFreqB * tune + eS * (kSweepTopB - kFreqB) * depth) * twoPiPerRate;
@@ -236,39 +283,30 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
                 }
             }
             oscB.prevSign = oscB.sign;
-            tBPart[done] = (tRawB - 1.0) * oscB.invCycleScale + 0.75;
+            p.tB[done] = (tRawB - 1.0) * oscB.invCycleScale + 0.75;
 
-            const double s4 = std::max(1.0 - expLookup(-2.0 * e4) - 0.05, 0.0);
-            eBPart[done] = eB;
-            eTPart[done] = eT;
-            s4Part[done] = s4;
-            e5Part[done] = e5;
-            outCoefPart[done] = outCoef;
+            p.eB[done] = eB;
+            p.eT[done] = eT;
+            p.e4[done] = e4;
+            p.e5[done] = e5;
+            p.outCoef[done] = outCoef;
             ++done;
-            if (0.03 * eT < 0.002 && s4 < 0.002 && gateA != 1.0) {
+            // The snap curve is a pure function of e4: it is read only once the cheaper
+            // conditions hold.
+            if (0.03 * eT < 0.002 && gateA != 1.0 && snapCurve(e4) < 0.002) {
                 playing = false;
                 break;
             }
         }
 
-        // Asymmetric saturators and the tone mix; no state is carried from frame to frame.
-        for (int i = 0; i < done; ++i) {
-            double x = (tAPart[i] + 0.6) * 0.8;
-            double sA = x;
-            if (x > 0.0) {
-                sA = tanhLookup(2.2 * x) * (1.0 / 2.2);
-            } else if (x <= -0.3) {
-                sA = tanhLookup(3.5 * (x + 0.3)) * (1.0 / 3.5) - 0.3;
-            }
-            x = tBPart[i] + 0.6;
-            double sB = x;
-            if (x > 0.0) {
-                sB = tanhLookup(3.0 * x) * (1.0 / 3.0);
-            } else if (x <= -0.35) {
-                sB = tanhLookup(4.6 * (x + 0.35)) * (1.0 / 4.6) - 0.35;
-            }
-            sB -= 0.18;
-            tAPart[i] = (eBPart[i] + 0.03 * eTPart[i]) * (sA + 0.4 * sB);
+        // Asymmetric saturators, the tone mix and the snap curve.
+        for (double* a : {p.tA, p.tB, p.eB, p.eT, p.e4}) {
+            lanes::padFrames(a, done);
+        }
+        if (lanes::hasAvx2()) {
+            shapePartAvx2(p, done);
+        } else {
+            shapePartBase(p, done);
         }
 
         // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass; then
@@ -278,9 +316,9 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
             noiseLowPass.process(nh);
             const double nl = noiseLowPass.process(nh);
             const double nh2 = noiseHighPass2.process(nl);
-            double o = 0.5 * tAPart[i] + (2.0 * nl * s4Part[i] - nh2 * e5Part[i]) * g * snappy;
+            double o = 0.5 * p.tone[i] + (2.0 * nl * p.s4[i] - nh2 * p.e5[i]) * g * snappy;
             o = o * level * 0.748;
-            outState = follow(outState, o, outCoefPart[i]);
+            outState = follow(outState, o, p.outCoef[i]);
             out[n + i] = outState;
         }
         n += done;
