@@ -287,6 +287,12 @@ template <class L>
     V pos = get(&SampleVoice::pos_);
     V env = get(&SampleVoice::env_);
     const V zero = splat<V>(0.0);
+    // Every lane is stored, without a loop over the live ones: a lane past `count` repeats lane
+    // 0 and goes to lane 0's output, before lane 0 itself is stored there.
+    double* dst[kCountOf<V>];
+    for (int k = 0; k < kCountOf<V>; ++k) {
+        dst[k] = out[k < count ? k : 0];
+    }
 
     int n = 0;
     Mask ended{};
@@ -302,12 +308,13 @@ template <class L>
         const double* S[kCountOf<V>];
         V index;
         if constexpr (kCountOf<V> == 4) {
-            using Index = std::int32_t __attribute__((vector_size(16)));
-            const Index i = __builtin_convertvector(readable, Index);
+            // The positions are never negative: unsigned offsets need no sign extension.
+            const Index4 i = __builtin_convertvector(readable, Index4);
+#pragma GCC unroll 4
             for (int k = 0; k < 4; ++k) {
-                S[k] = samples[k] + i[k];
+                S[k] = samples[k] + static_cast<std::uint32_t>(i[k]);
             }
-            index = __builtin_convertvector(i, V);
+            index = toDoubles(i);
         } else {
             const auto i0 = static_cast<std::int64_t>(readable[0]);
             const auto i1 = static_cast<std::int64_t>(readable[1]);
@@ -355,8 +362,9 @@ template <class L>
         y2 = y1;
         y1 = lp;
         const V y = lp * select(hat, env, bent) * second * level * outputScale;
-        for (int k = 0; k < count; ++k) {
-            out[k][n] = y[k];
+#pragma GCC unroll 4
+        for (int k = kCountOf<V> - 1; k >= 0; --k) {
+            dst[k][n] = y[k];
         }
         ++n;
         ended &= live;

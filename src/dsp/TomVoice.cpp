@@ -258,6 +258,12 @@ template <class L, bool Holding>
     };
 
     const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
+    // Every lane is stored, without a loop over the live ones: a lane past `count` goes to lane
+    // 0's output before lane 0 itself is stored there.
+    double* dst[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+        dst[k] = out[k < count ? k : 0];
+    }
     const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
     const V kP = get(&TomVoice::kP_), kA = get(&TomVoice::kA_), kB = get(&TomVoice::kB_);
     const V kC = get(&TomVoice::kC_), kN = get(&TomVoice::kN_), kSA = get(&TomVoice::kSA_);
@@ -401,8 +407,9 @@ template <class L, bool Holding>
             y1 = hp;
             Lf = follow(Lf, Vt, kLf);
             const V y = (nPart[i] * tomNoise[n + i] + hp) * Lf * level * 0.6435;
-            for (int k = 0; k < count; ++k) {
-                out[k][n + i] = y[k];
+#pragma GCC unroll 4
+            for (int k = kLanes - 1; k >= 0; --k) {
+                dst[k][n + i] = y[k];
             }
         }
         n += done;
