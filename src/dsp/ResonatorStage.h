@@ -2,6 +2,10 @@
 
 #include <type_traits>
 
+// Declares the processor builtins of every vector width (GCC declares them only with a header
+// that enables their instruction set).
+#include <immintrin.h>
+
 namespace vorpalix {
 
 // Ringing resonator shared by the rim shot and the hand clap: four cascaded one-pole low-pass
@@ -29,7 +33,16 @@ template <class T> struct BasicResonatorStage {
         if constexpr (std::is_floating_point_v<T>) {
             return x < -1.0 ? -1.0 : (x > 1.0 ? 1.0 : x);
         } else {
+#if defined(__clang__)
             return x < -1.0 ? T{} - 1.0 : (x > 1.0 ? T{} + 1.0 : x);
+#else
+            // The processor's max and min return their second operand unless the first is
+            // greater or less: with the bound first, a NaN passes through as above, in two
+            // instructions instead of two compares and two blends on the feedback path. (GCC
+            // expands the builtins in the AVX2 kernels that inline this; see SimdLanes.h.)
+            static_assert(sizeof(T) == 32, "four lanes");
+            return __builtin_ia32_minpd256(T{} + 1.0, __builtin_ia32_maxpd256(T{} - 1.0, x));
+#endif
         }
     }
 
