@@ -46,7 +46,9 @@ template <class T> struct BasicResonatorStage {
         }
     }
 
-    void clear() { s0 = s1 = s2 = y1 = y2 = y3 = y4 = out = T{}; }
+    void clear() {
+        s0 = s1 = s2 = y1 = y2 = y3 = y4 = out = T{};
+    }
 
     // One sample with input u. `bias` is the denormal guard added to the four poles (the rim shot
     // uses 1e-24; the clap's stage is fed with noise all the time and adds nothing).

@@ -22,8 +22,7 @@ constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 [[gnu::target("avx2")]] void addValuesAvx2(const float* in, float* out, int length) {
     int n = 0;
     for (; n + 8 <= length; n += 8) {
-        _mm256_storeu_ps(out + n,
-                         _mm256_add_ps(_mm256_loadu_ps(out + n), _mm256_loadu_ps(in + n)));
+        _mm256_storeu_ps(out + n, _mm256_add_ps(_mm256_loadu_ps(out + n), _mm256_loadu_ps(in + n)));
     }
     for (; n < length; ++n) {
         out[n] += in[n];
