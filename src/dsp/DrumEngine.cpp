@@ -324,7 +324,10 @@ void DrumEngine::renderNoise(int frames) {
         a ^= b;
         b += a;
         s = white * (1.0 - p) + p * s;
-        const double h = highPass.process(s, 0.0);
+        // The high-pass's sum is never -0: the white noise converted from an integer is never -0,
+        // so neither is s nor the filter's state (which starts at +0), and a sum or difference
+        // is -0 only when its first term is. Its unbiased form therefore equals process(s, 0.0).
+        const double h = highPass.processUnbiased(s);
         if (countdown == 0) {
             k = burstK;
             E = L;

@@ -76,6 +76,17 @@ struct Biquad {
         y1 = y;
         return y;
     }
+
+    // One sample without a bias: what process(x, 0.0) gives wherever its sum cannot be -0 (adding
+    // +0 only turns -0 into +0), one addition shorter on the feedback path.
+    double processUnbiased(double x) {
+        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
 };
 
 // Pole of a one-pole filter with corner f at the given rate: exp(-2*pi*f/rate).
