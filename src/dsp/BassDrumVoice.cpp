@@ -40,9 +40,9 @@ struct Part {
 template <class V> [[gnu::always_inline]] inline void clipPart(Part& p, int frames) {
     using namespace lanes;
     for (int i = 0; i < frames; i += kCountOf<V>) {
-        const V x = loadFrames<V>(p.x + i);
-        const V y = softClipEach<V>(x, loadFrames<V>(p.knee + i), 1.8, 1.0 / 1.8);
-        storeFrames<V>(p.body + i, (0.02 * x + 0.175 * y) * loadFrames<V>(p.env2s + i));
+        const V x = load<V>(p.x + i);
+        const V y = softClipEach<V>(x, load<V>(p.knee + i), 1.8, 1.0 / 1.8);
+        store<V>(p.body + i, (0.02 * x + 0.175 * y) * load<V>(p.env2s + i));
     }
 }
 

@@ -444,8 +444,8 @@ stepResonatorsAvx2(RimShotVoice::Strike& strikeState, RimShotVoice::Tone& toneSt
                    HandClapVoice::Resonance& resonanceState, HandClapVoice::Shape& shapeState,
                    const double* noise, double* rimShot, double* clap, int frames) {
     using V = lanes::Four::V;
-    // Local copies, which the compiler keeps in registers: the outputs written through pointers
-    // could otherwise alias their state, and every frame would store and reload it.
+    // Local copies: the outputs written through pointers could otherwise alias the voices' state,
+    // and the compiler would reload it after every store.
     RimShotVoice::Strike strike = strikeState;
     RimShotVoice::Tone tone = toneState;
     HandClapVoice::Resonance resonance = resonanceState;

@@ -19,17 +19,6 @@
 
 namespace vorpalix::lanes {
 
-// The lanes of frames i..i+count-1 of a part, read and written without alignment.
-template <class V> [[gnu::always_inline]] inline V loadFrames(const double* p) {
-    V v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V> [[gnu::always_inline]] inline void storeFrames(double* p, const V& v) {
-    __builtin_memcpy(p, &v, sizeof v);
-}
-
 // Parts of at most kPartFrames frames; each array of a part has room for three more entries, so
 // that a pass over whole vectors of four frames reads defined values past the part's last frame
 // once padFrames has cleared them.
@@ -40,16 +29,6 @@ constexpr int kPartRoom = kPartFrames + 3;
     p[frames] = 0.0;
     p[frames + 1] = 0.0;
     p[frames + 2] = 0.0;
-}
-
-// softClip with a knee of its own in each lane: each lane reads the one tanh its branch needs.
-template <class V>
-[[gnu::always_inline]] inline V softClipEach(const V& x, const V& knee, double drive,
-                                             double invDrive) {
-    const auto above = x >= knee;
-    const auto below = x <= -knee;
-    const V t = tanhLookup<V>(select(above, (x - knee) * drive, (x + knee) * drive)) * invDrive;
-    return select(above, knee + t, select(below, t - knee, x));
 }
 
 } // namespace vorpalix::lanes

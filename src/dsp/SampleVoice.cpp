@@ -287,12 +287,7 @@ template <class L>
     V pos = get(&SampleVoice::pos_);
     V env = get(&SampleVoice::env_);
     const V zero = splat<V>(0.0);
-    // Every lane is stored, without a loop over the live ones: a lane past `count` repeats lane
-    // 0 and goes to lane 0's output, before lane 0 itself is stored there.
-    double* dst[kCountOf<V>];
-    for (int k = 0; k < kCountOf<V>; ++k) {
-        dst[k] = out[k < count ? k : 0];
-    }
+    const LaneOutputs<V> outputs(out, count);
 
     int n = 0;
     Mask ended{};
@@ -325,12 +320,7 @@ template <class L>
         V t0, t1, t2, t3;
         if constexpr (kCountOf<V> == 4) {
             // The four taps of each lane are neighbours: one load per lane and a transpose.
-            const auto row = [&S](int k) __attribute__((always_inline)) {
-                V r; // an unaligned load
-                __builtin_memcpy(&r, S[k], sizeof r);
-                return r;
-            };
-            const V r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
+            const V r0 = load<V>(S[0]), r1 = load<V>(S[1]), r2 = load<V>(S[2]), r3 = load<V>(S[3]);
             const V low01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
             const V high01 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
             const V low23 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
@@ -362,10 +352,7 @@ template <class L>
         y2 = y1;
         y1 = lp;
         const V y = lp * select(hat, env, bent) * second * level * outputScale;
-#pragma GCC unroll 4
-        for (int k = kCountOf<V> - 1; k >= 0; --k) {
-            dst[k][n] = y[k];
-        }
+        outputs.put(n, y);
         ++n;
         ended &= live;
         if (any(ended)) {

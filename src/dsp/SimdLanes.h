@@ -117,6 +117,37 @@ template <class V> [[gnu::always_inline]] inline V fall(const V& e, const V& k) 
     return e - (e * k + 1e-24);
 }
 
+// A vector from (and into) consecutive doubles at p, without alignment.
+template <class V> [[gnu::always_inline]] inline V load(const double* p) {
+    V v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class V> [[gnu::always_inline]] inline void store(double* p, const V& v) {
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
+// The outputs of a kernel's lanes, one value per frame each. Lane k < count writes out[k]; a lane
+// past `count` writes out[0], before lane 0 does, so that every lane is stored without a loop over
+// the live ones and lane 0's own value is the one that stays.
+template <class V> struct LaneOutputs {
+    double* dst[kCountOf<V>];
+
+    LaneOutputs(double* const* out, int count) {
+        for (int k = 0; k < kCountOf<V>; ++k) {
+            dst[k] = out[k < count ? k : 0];
+        }
+    }
+
+    [[gnu::always_inline]] void put(int n, const V& y) const {
+#pragma GCC unroll 4
+        for (int k = kCountOf<V> - 1; k >= 0; --k) {
+            dst[k][n] = y[k];
+        }
+    }
+};
+
 // x > lo ? x : lo and x < hi ? x : hi, lane by lane (a NaN lane gives the bound). The
 // processor's max and min do exactly this (they return their second operand unless the first is
 // greater or less) in one instruction, where the compiler would compare and blend. GCC expands
@@ -199,13 +230,20 @@ template <class V> [[gnu::always_inline]] inline V expLookup(const V& x) {
     return interpolate(LookupTables::expTable, (y + 10.0) * 1000.0);
 }
 
-// softClip with a fixed knee, lane by lane: each lane reads the one tanh its branch needs.
+// softClip with a knee of its own in each lane: each lane reads the one tanh its branch needs.
 template <class V>
-[[gnu::always_inline]] inline V softClip(const V& x, double knee, double drive, double invDrive) {
+[[gnu::always_inline]] inline V softClipEach(const V& x, const V& knee, double drive,
+                                             double invDrive) {
     const auto above = x >= knee;
     const auto below = x <= -knee;
     const V t = tanhLookup<V>(select(above, (x - knee) * drive, (x + knee) * drive)) * invDrive;
     return select(above, knee + t, select(below, t - knee, x));
+}
+
+// softClip with the same knee in every lane.
+template <class V>
+[[gnu::always_inline]] inline V softClip(const V& x, double knee, double drive, double invDrive) {
+    return softClipEach(x, splat<V>(knee), drive, invDrive);
 }
 
 } // namespace vorpalix::lanes

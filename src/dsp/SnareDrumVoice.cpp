@@ -56,13 +56,13 @@ template <class V>
 template <class V> [[gnu::always_inline]] inline void shapePart(Part& p, int frames) {
     using namespace lanes;
     for (int i = 0; i < frames; i += kCountOf<V>) {
-        const V sA = saturate<V>((loadFrames<V>(p.tA + i) + 0.6) * 0.8, 2.2, 0.3, 3.5);
-        const V sB = saturate<V>(loadFrames<V>(p.tB + i) + 0.6, 3.0, 0.35, 4.6) - 0.18;
-        const V eB = loadFrames<V>(p.eB + i);
-        const V eT = loadFrames<V>(p.eT + i);
-        storeFrames<V>(p.tone + i, (eB + 0.03 * eT) * (sA + 0.4 * sB));
-        const V s4 = (1.0 - expLookup<V>(-2.0 * loadFrames<V>(p.e4 + i))) - 0.05;
-        storeFrames<V>(p.s4 + i, select(s4 < 0.0, splat<V>(0.0), s4));
+        const V sA = saturate<V>((load<V>(p.tA + i) + 0.6) * 0.8, 2.2, 0.3, 3.5);
+        const V sB = saturate<V>(load<V>(p.tB + i) + 0.6, 3.0, 0.35, 4.6) - 0.18;
+        const V eB = load<V>(p.eB + i);
+        const V eT = load<V>(p.eT + i);
+        store<V>(p.tone + i, (eB + 0.03 * eT) * (sA + 0.4 * sB));
+        const V s4 = (1.0 - expLookup<V>(-2.0 * load<V>(p.e4 + i))) - 0.05;
+        store<V>(p.s4 + i, select(s4 < 0.0, splat<V>(0.0), s4));
     }
 }
 

@@ -247,23 +247,18 @@ template <class L, bool Holding>
             t[k]->dcBlock_.*m = v[k];
         }
     };
-    // Unaligned vector access to the packed arrays of the shaping pass.
-    const auto load = [](const double* p) __attribute__((always_inline)) {
-        V v;
-        __builtin_memcpy(&v, p, sizeof v);
-        return v;
-    };
-    const auto store = [](double* p, const V& v) __attribute__((always_inline)) {
-        __builtin_memcpy(p, &v, sizeof v);
-    };
 
     const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
-    // Every lane is stored, without a loop over the live ones: a lane past `count` goes to lane
-    // 0's output before lane 0 itself is stored there.
-    double* dst[kLanes];
-    for (int k = 0; k < kLanes; ++k) {
-        dst[k] = out[k < count ? k : 0];
-    }
+    const LaneOutputs<V> outputs(out, count);
+    // The envelopes' step toward a target that is 0 past the hold (G is 0 there).
+    const auto approach =
+        [](const V& e, const V& target, const V& k) __attribute__((always_inline)) {
+        if constexpr (Holding) {
+            return follow(e, target, k);
+        } else {
+            return fall(e, k);
+        }
+    };
     const Mask hold = fromLanes<Mask>([&](int k) { return t[k]->holdCounter_ >= 0 ? -1L : 0L; });
     const V kP = get(&TomVoice::kP_), kA = get(&TomVoice::kA_), kB = get(&TomVoice::kB_);
     const V kC = get(&TomVoice::kC_), kN = get(&TomVoice::kN_), kSA = get(&TomVoice::kSA_);
@@ -307,38 +302,23 @@ template <class L, bool Holding>
         const int part = std::min(kPart, frames - n);
         int done = 0;
         while (done < part) {
-            V peak, eDTarget;
             if constexpr (Holding) {
                 // Hold: the phases stay fixed.
 #pragma GCC unroll 3
                 for (int j = 0; j < 3; ++j) {
                     phase[j] = select(hold, heldPhase[j], phase[j]);
                 }
-                peak = gSq * G;
-                eDTarget = 6.0 * G;
-                eK = follow(eK, G, kK);
-                eSA = follow(eSA, G, kSA);
-                eSB = follow(eSB, G, kSB);
-            } else {
-                eK = fall(eK, kK);
-                eSA = fall(eSA, kSA);
-                eSB = fall(eSB, kSB);
             }
-            if constexpr (Holding) {
-                eP = follow(eP, peak, kP);
-                A = follow(A, peak, kA);
-                B = follow(B, eP, kB);
-                C = follow(C, peak, kC);
-                eN = follow(eN, peak, kN);
-                eD = follow(eD, eDTarget, kD);
-            } else {
-                eP = fall(eP, kP);
-                A = fall(A, kA);
-                B = follow(B, eP, kB);
-                C = fall(C, kC);
-                eN = fall(eN, kN);
-                eD = fall(eD, kD);
-            }
+            const V peak = gSq * G;
+            eP = approach(eP, peak, kP);
+            eK = approach(eK, G, kK);
+            A = approach(A, peak, kA);
+            B = follow(B, eP, kB);
+            C = approach(C, peak, kC);
+            eN = approach(eN, peak, kN);
+            eSA = approach(eSA, G, kSA);
+            eSB = approach(eSB, G, kSB);
+            eD = approach(eD, 6.0 * G, kD);
             const V S = (eSA + eSB) / 2.0;
 
             // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
@@ -384,22 +364,22 @@ template <class L, bool Holding>
             // The soft clipper's 1/drive as a constant factor.
             constexpr double kDrive = 6.6;
             constexpr double kInvDrive = 1.0 / kDrive;
-            const V eDi = load(dPart + i);
-            V x = 0.8 * load(wPart[0] + i);
+            const V eDi = load<V>(dPart + i);
+            V x = 0.8 * load<V>(wPart[0] + i);
             x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
             V o1 = softClip(x, 0.1, kDrive, kInvDrive);
             o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
-            const V o2 = softClip(0.8 * load(wPart[1] + i), 0.1, kDrive, kInvDrive);
-            const V o3 = softClip(0.8 * load(wPart[2] + i), 0.1, kDrive, kInvDrive);
+            const V o2 = softClip(0.8 * load<V>(wPart[1] + i), 0.1, kDrive, kInvDrive);
+            const V o3 = softClip(0.8 * load<V>(wPart[2] + i), 0.1, kDrive, kInvDrive);
 
-            const V a = 1.0 - expLookup(-load(aPart + i));
-            const V b = 1.0 - expLookup(-load(bPart + i));
-            const V cc = 1.0 - expLookup(-load(cPart + i));
+            const V a = 1.0 - expLookup(-load<V>(aPart + i));
+            const V b = 1.0 - expLookup(-load<V>(bPart + i));
+            const V cc = 1.0 - expLookup(-load<V>(cPart + i));
             store(mPart + i, o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc);
         }
         // DC blocker (the biquad's process, lane by lane), level and the tom noise.
         for (int i = 0; i < done; ++i) {
-            const V m = load(mPart + i * count);
+            const V m = load<V>(mPart + i * count);
             const V hp = b0 * m + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
             x2 = x1;
             x1 = m;
@@ -407,10 +387,7 @@ template <class L, bool Holding>
             y1 = hp;
             Lf = follow(Lf, Vt, kLf);
             const V y = (nPart[i] * tomNoise[n + i] + hp) * Lf * level * 0.6435;
-#pragma GCC unroll 4
-            for (int k = kLanes - 1; k >= 0; --k) {
-                dst[k][n + i] = y[k];
-            }
+            outputs.put(n + i, y);
         }
         n += done;
     }

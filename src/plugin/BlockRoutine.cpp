@@ -18,25 +18,33 @@ namespace {
 constexpr int kMaxOutputs = 24;
 constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 
-// Adds in[0..length) to out[0..length): AVX eight values per step, SSE four.
-[[gnu::target("avx2")]] void addValuesAvx2(const float* in, float* out, int length) {
+// Vectors of floats for the AVX and SSE builds of the loops below.
+using Floats8 = float __attribute__((vector_size(32)));
+using Floats4 = float __attribute__((vector_size(16)));
+
+// Adds in[0..length) to out[0..length), a vector of F at a time.
+template <class F>
+[[gnu::always_inline]] inline void addValues(const float* in, float* out, int length) {
+    constexpr int kWidth = sizeof(F) / sizeof(float);
     int n = 0;
-    for (; n + 8 <= length; n += 8) {
-        _mm256_storeu_ps(out + n, _mm256_add_ps(_mm256_loadu_ps(out + n), _mm256_loadu_ps(in + n)));
+    for (; n + kWidth <= length; n += kWidth) {
+        F a, b;
+        __builtin_memcpy(&a, out + n, sizeof a);
+        __builtin_memcpy(&b, in + n, sizeof b);
+        a += b;
+        __builtin_memcpy(out + n, &a, sizeof a);
     }
     for (; n < length; ++n) {
         out[n] += in[n];
     }
 }
 
+[[gnu::target("avx2")]] void addValuesAvx2(const float* in, float* out, int length) {
+    addValues<Floats8>(in, out, length);
+}
+
 void addValuesBase(const float* in, float* out, int length) {
-    int n = 0;
-    for (; n + 4 <= length; n += 4) {
-        _mm_storeu_ps(out + n, _mm_add_ps(_mm_loadu_ps(out + n), _mm_loadu_ps(in + n)));
-    }
-    for (; n < length; ++n) {
-        out[n] += in[n];
-    }
+    addValues<Floats4>(in, out, length);
 }
 
 // Adds the engine's channel k for frames [0, length) to `channel` from `start` on. A silent
@@ -68,14 +76,15 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
 #define VORPALIX_KEEP_STORE_LOOP __attribute__((optimize("no-tree-loop-distribute-patterns")))
 #endif
 
-// Zeros into every channel from `start` on. A float-by-float fill of 24 channels cost more than
-// an idle engine, and both the inline memset (rep stos) and a call of memset start too slowly for
-// the few hundred bytes of a small block, so the stores stay an inline loop. Built twice: AVX
-// eight values per store, SSE four.
-[[gnu::target("avx2")]] VORPALIX_KEEP_STORE_LOOP void
-clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, int start,
-                  int length) {
-    const __m256 zero = _mm256_setzero_ps();
+// Zeros into every channel from `start` on, a vector of F at a time. A float-by-float fill of 24
+// channels cost more than an idle engine, and both the inline memset (rep stos) and a call of
+// memset start too slowly for the few hundred bytes of a small block, so the stores stay an
+// inline loop. Built twice: AVX eight values per store, SSE four.
+template <class F>
+[[gnu::always_inline]] inline void clearChannels(const std::array<float*, kMaxOutputs>& channels,
+                                                 int count, int start, int length) {
+    constexpr int kWidth = sizeof(F) / sizeof(float);
+    const F zero{};
     for (int c = 0; c < count; ++c) {
         if (channels[c] == nullptr) {
             continue;
@@ -83,8 +92,8 @@ clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, in
         float* out = channels[c] + start;
         int n = 0;
 #pragma GCC unroll 4
-        for (; n + 8 <= length; n += 8) {
-            _mm256_storeu_ps(out + n, zero);
+        for (; n + kWidth <= length; n += kWidth) {
+            __builtin_memcpy(out + n, &zero, sizeof zero);
         }
         for (; n < length; ++n) {
             out[n] = 0.0f;
@@ -92,23 +101,15 @@ clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, in
     }
 }
 
+[[gnu::target("avx2")]] VORPALIX_KEEP_STORE_LOOP void
+clearChannelsAvx2(const std::array<float*, kMaxOutputs>& channels, int count, int start,
+                  int length) {
+    clearChannels<Floats8>(channels, count, start, length);
+}
+
 VORPALIX_KEEP_STORE_LOOP void clearChannelsBase(const std::array<float*, kMaxOutputs>& channels,
                                                 int count, int start, int length) {
-    const __m128 zero = _mm_setzero_ps();
-    for (int c = 0; c < count; ++c) {
-        if (channels[c] == nullptr) {
-            continue;
-        }
-        float* out = channels[c] + start;
-        int n = 0;
-#pragma GCC unroll 4
-        for (; n + 4 <= length; n += 4) {
-            _mm_storeu_ps(out + n, zero);
-        }
-        for (; n < length; ++n) {
-            out[n] = 0.0f;
-        }
-    }
+    clearChannels<Floats4>(channels, count, start, length);
 }
 
 // Routes one part of a block: with processReplacing every channel is cleared first; then the
