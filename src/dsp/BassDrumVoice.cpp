@@ -46,6 +46,10 @@ template <class V> [[gnu::always_inline]] inline void clipPart(Part& p, int fram
     }
 }
 
+[[VORPALIX_AVX512]] void clipPartAvx512(Part& p, int frames) {
+    clipPart<lanes::Eight::V>(p, frames);
+}
+
 [[gnu::target("avx2")]] void clipPartAvx2(Part& p, int frames) {
     clipPart<lanes::Four::V>(p, frames);
 }
@@ -256,7 +260,9 @@ VORPALIX_KEEP_STATE_SCALAR bool BassDrumVoice::render(const SpanInputs& in, doub
         for (double* a : {p.x, p.knee, p.env2s}) {
             lanes::padFrames(a, done);
         }
-        if (lanes::hasAvx2()) {
+        if (lanes::hasAvx512()) {
+            clipPartAvx512(p, done);
+        } else if (lanes::hasAvx2()) {
             clipPartAvx2(p, done);
         } else {
             clipPartBase(p, done);

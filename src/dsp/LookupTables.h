@@ -15,6 +15,10 @@ struct LookupTables {
     // Two copies of the last entry follow each table, so that an argument clamped to the top of
     // the range interpolates between equal entries and reads the last entry without a branch.
     static constexpr int kPadding = 2;
+    // Beyond +-kTanhFlat every tanh entry is exactly +-1 (tanh 20 is 1 - 8.5e-18, which rounds to
+    // 1), and so is every interpolation between them. The lookups clamp there: the values of the
+    // whole range, read from a part of the table small enough to stay in the processor's cache.
+    static constexpr double kTanhFlat = 20.0;
     static std::array<double, kTanhSize + kPadding> tanhTable;
     static std::array<double, kExpSize + kPadding> expTable;
 
@@ -35,11 +39,12 @@ inline double interpolateTable(const std::array<double, N>& table, double u) {
 
 } // namespace detail
 
-// tanh by table: x clamped to [-40, 140] (NaN reads as -40), linear interpolation; at or above
-// the last point 1.0.
+// tanh by table over [-40, 140], linear interpolation; x is clamped to the flat ends at
+// +-kTanhFlat (NaN reads as -1).
 inline double tanhLookup(double x) {
-    x = x > -40.0 ? x : -40.0; // also catches NaN
-    x = x < 140.0 ? x : 140.0;
+    constexpr double kFlat = LookupTables::kTanhFlat;
+    x = x > -kFlat ? x : -kFlat; // also catches NaN
+    x = x < kFlat ? x : kFlat;
     return detail::interpolateTable(LookupTables::tanhTable, (x + 40.0) * 500.0);
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 // The stateless stages of the bass drum and the snare drum, computed over a part of frames with
-// consecutive frames side by side in the lanes of a vector (lanes::Four in the AVX2 build of a
-// pass, lanes::Two in the baseline build). Every operation acts on each lane as the scalar
-// formula acts on one frame, so each frame's result is bit-identical to the frame-by-frame code.
+// consecutive frames side by side in the lanes of a vector (lanes::Eight in the AVX-512 build of
+// a pass, lanes::Four in the AVX2 build, lanes::Two in the baseline build). Every operation acts on
+// each lane as the scalar formula acts on one frame, so each frame's result is bit-identical to the
+// frame-by-frame code.
 
 #include "dsp/SimdLanes.h"
+
+#include <algorithm>
 
 // GCC's basic-block vectorizer pairs a voice's state values in vector registers through the
 // whole frame loop, for the sake of the few stores that write them back after it, and pays with
@@ -19,16 +22,17 @@
 
 namespace vorpalix::lanes {
 
-// Parts of at most kPartFrames frames; each array of a part has room for three more entries, so
-// that a pass over whole vectors of four frames reads defined values past the part's last frame
+// Parts of at most kPartFrames frames; each array of a part has room for seven more entries, so
+// that a pass over whole vectors of eight frames reads defined values past the part's last frame
 // once padFrames has cleared them.
 constexpr int kPartFrames = 64;
-constexpr int kPartRoom = kPartFrames + 3;
+constexpr int kPartRoom = kPartFrames + 7;
 
 [[gnu::always_inline]] inline void padFrames(double* p, int frames) {
-    p[frames] = 0.0;
-    p[frames + 1] = 0.0;
-    p[frames + 2] = 0.0;
+    std::fill(p + frames, p + frames + 7, 0.0);
 }
+
+// The AVX-512 build of a pass.
+#define VORPALIX_AVX512 gnu::target("avx512f,avx512dq,avx512vl")
 
 } // namespace vorpalix::lanes

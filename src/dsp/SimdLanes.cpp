@@ -1,5 +1,6 @@
 #include "dsp/SimdLanes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -7,33 +8,41 @@ namespace vorpalix::lanes {
 
 namespace {
 
-// VORPALIX_SIMD=baseline in the environment selects the baseline kernels on any processor, so
-// that both builds of every kernel can be checked on one machine.
-bool detectAvx2() {
+// The widest builds the processor (and its operating system, which must save the wider
+// registers) runs. VORPALIX_SIMD=baseline or avx2 in the environment limits them on any
+// processor, so that every build of every kernel can be checked on one machine.
+Kernels detectKernels() {
+    __builtin_cpu_init();
+    Kernels widest = Kernels::Baseline;
+    if (__builtin_cpu_supports("avx2") != 0) {
+        widest = Kernels::Avx2;
+        if (__builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512dq") != 0 &&
+            __builtin_cpu_supports("avx512vl") != 0) {
+            widest = Kernels::Avx512;
+        }
+    }
     const char* choice = std::getenv("VORPALIX_SIMD");
     if (choice != nullptr && std::string_view(choice) == "baseline") {
-        return false;
+        widest = Kernels::Baseline;
+    } else if (choice != nullptr && std::string_view(choice) == "avx2") {
+        widest = std::min(widest, Kernels::Avx2);
     }
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
+    return widest;
 }
 
 // Decided while the module is being loaded, never on the audio thread.
-const bool kHasAvx2 = detectAvx2();
-bool baselineForced = false;
+const Kernels kProcessorKernels = detectKernels();
 
 } // namespace
 
-bool hasAvx2() {
-    return kHasAvx2 && !baselineForced;
+Kernels detail::chosenKernels = kProcessorKernels;
+
+Kernels processorKernels() {
+    return kProcessorKernels;
 }
 
-bool processorHasAvx2() {
-    return kHasAvx2;
-}
-
-void forceBaselineKernels(bool on) {
-    baselineForced = on;
+void limitKernels(Kernels widest) {
+    detail::chosenKernels = std::min(widest, kProcessorKernels);
 }
 
 } // namespace vorpalix::lanes

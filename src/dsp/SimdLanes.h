@@ -4,7 +4,8 @@
 // operation acts on each lane exactly as the scalar code acts on one voice (same operations in
 // the same order, no fused multiply-add), so each lane's result is bit-identical to the scalar
 // formula. The vectors are GCC vector types: four lanes in the AVX2 build of a kernel (chosen at
-// run time by hasAvx2()), two lanes of SSE2 in the baseline build.
+// run time by hasAvx2()), two lanes of SSE2 in the baseline build, and eight lanes of AVX-512 in
+// the passes over packed values that carry nothing from one vector to the next (hasAvx512()).
 
 #include <algorithm>
 #include <array>
@@ -24,13 +25,27 @@
 
 namespace vorpalix::lanes {
 
-// True when the processor runs AVX2 code (and VORPALIX_SIMD=baseline is not set); decided once,
-// when the module is loaded.
-bool hasAvx2();
-// Tests: whether AVX2 kernels can run at all, and a switch that makes every kernel take its
-// baseline build (while no audio is being rendered).
-bool processorHasAvx2();
-void forceBaselineKernels(bool on);
+// The kernel builds, narrowest first.
+enum class Kernels { Baseline, Avx2, Avx512 };
+
+namespace detail {
+// The builds in use; written only while the module is loaded and by limitKernels.
+extern Kernels chosenKernels;
+} // namespace detail
+
+// True when the processor runs AVX2 (AVX-512 F, DQ and VL) code and the kernels are not limited
+// below it (VORPALIX_SIMD=baseline or avx2 in the environment, or limitKernels); decided when the
+// module is loaded.
+[[gnu::always_inline]] inline bool hasAvx2() {
+    return detail::chosenKernels >= Kernels::Avx2;
+}
+[[gnu::always_inline]] inline bool hasAvx512() {
+    return detail::chosenKernels >= Kernels::Avx512;
+}
+// Tests: the widest builds that can run here, and a limit that makes every kernel take a
+// narrower build (set while no audio is being rendered).
+Kernels processorKernels();
+void limitKernels(Kernels widest);
 
 // After a part of a span was rendered up to frame `done`: the voices whose hit ended leave the
 // lanes, their outputs holding zeros for the rest of the span, and the others move up. Returns how
@@ -62,13 +77,20 @@ struct Two {
     using V = double __attribute__((vector_size(16)));
     using Mask = std::int64_t __attribute__((vector_size(16)));
 };
+struct Eight {
+    static constexpr int kCount = 8;
+    using V = double __attribute__((vector_size(64)));
+    using Mask = std::int64_t __attribute__((vector_size(64)));
+};
 
 template <class V> constexpr int kCountOf = static_cast<int>(sizeof(V) / sizeof(double));
 
 // The lanes are built with braces (in registers) rather than by assigning single elements,
 // which would go through memory.
 template <class V> [[gnu::always_inline]] inline V splat(double x) {
-    if constexpr (kCountOf<V> == 4) {
+    if constexpr (kCountOf<V> == 8) {
+        return V{x, x, x, x, x, x, x, x};
+    } else if constexpr (kCountOf<V> == 4) {
         return V{x, x, x, x};
     } else {
         return V{x, x};
@@ -77,7 +99,9 @@ template <class V> [[gnu::always_inline]] inline V splat(double x) {
 
 // A vector (or mask) whose lane k is f(k).
 template <class V, class F> [[gnu::always_inline]] inline V fromLanes(const F& f) {
-    if constexpr (kCountOf<V> == 4) {
+    if constexpr (kCountOf<V> == 8) {
+        return V{f(0), f(1), f(2), f(3), f(4), f(5), f(6), f(7)};
+    } else if constexpr (kCountOf<V> == 4) {
         return V{f(0), f(1), f(2), f(3)};
     } else {
         return V{f(0), f(1)};
@@ -153,11 +177,16 @@ template <class V> struct LaneOutputs {
 // greater or less) in one instruction, where the compiler would compare and blend. GCC expands
 // the builtins in the kernels that inline these helpers, which are built for the vector width;
 // clang, which checks them in the helpers themselves, gets the plain form (the sanitizer builds).
+// The AVX-512 forms take a rounding argument: the current mode, as every other operation.
+constexpr int kCurrentRounding = 4;
+
 template <class V> [[gnu::always_inline]] inline V atLeast(const V& x, double lo) {
 #if defined(__clang__)
     return select(x > lo, x, splat<V>(lo));
 #else
-    if constexpr (kCountOf<V> == 4) {
+    if constexpr (kCountOf<V> == 8) {
+        return __builtin_ia32_maxpd512_mask(x, splat<V>(lo), x, 0xff, kCurrentRounding);
+    } else if constexpr (kCountOf<V> == 4) {
         return __builtin_ia32_maxpd256(x, splat<V>(lo));
     } else {
         return __builtin_ia32_maxpd(x, splat<V>(lo));
@@ -169,7 +198,9 @@ template <class V> [[gnu::always_inline]] inline V atMost(const V& x, double hi)
 #if defined(__clang__)
     return select(x < hi, x, splat<V>(hi));
 #else
-    if constexpr (kCountOf<V> == 4) {
+    if constexpr (kCountOf<V> == 8) {
+        return __builtin_ia32_minpd512_mask(x, splat<V>(hi), x, 0xff, kCurrentRounding);
+    } else if constexpr (kCountOf<V> == 4) {
         return __builtin_ia32_minpd256(x, splat<V>(hi));
     } else {
         return __builtin_ia32_minpd(x, splat<V>(hi));
@@ -177,8 +208,10 @@ template <class V> [[gnu::always_inline]] inline V atMost(const V& x, double hi)
 #endif
 }
 
-// Four 32-bit integers as doubles: one instruction, where GCC's own conversion takes four.
+// Four (eight) 32-bit integers as doubles: one instruction, where GCC's own conversion takes
+// four (eight).
 using Index4 = std::int32_t __attribute__((vector_size(16)));
+using Index8 = std::int32_t __attribute__((vector_size(32)));
 [[gnu::always_inline]] inline Four::V toDoubles(const Index4& i) {
 #if defined(__clang__)
     return __builtin_convertvector(i, Four::V);
@@ -186,19 +219,46 @@ using Index4 = std::int32_t __attribute__((vector_size(16)));
     return __builtin_ia32_cvtdq2pd256(i);
 #endif
 }
+[[gnu::always_inline]] inline Eight::V toDoubles(const Index8& i) {
+#if defined(__clang__)
+    return __builtin_convertvector(i, Eight::V);
+#else
+    return __builtin_ia32_cvtdq2pd512_mask(i, Eight::V{}, 0xff);
+#endif
+}
 
 // Linear interpolation in a table at positions u (already clamped into the table), lane by lane
 // as detail::interpolateTable.
 template <class V, std::size_t N>
 [[gnu::always_inline]] inline V interpolate(const std::array<double, N>& table, const V& u) {
-    if constexpr (kCountOf<V> == 4) {
+    using Pair = double __attribute__((vector_size(16)));
+    if constexpr (kCountOf<V> == 8) {
+        // As the four-lane form below: pairs 0, 2, 4, 6 and 1, 3, 5, 7 gathered into two
+        // vectors, whose low and high halves of each 16 bytes are the a and b values in order.
+        const Index8 i = __builtin_convertvector(u, Index8);
+        const V position = toDoubles(i);
+        const auto pair = [&table, &i ](int k) __attribute__((always_inline)) {
+            Pair p;
+            __builtin_memcpy(&p, table.data() + static_cast<std::uint32_t>(i[k]), sizeof p);
+            return p;
+        };
+        using Quad = double __attribute__((vector_size(32)));
+        const Quad even0 = __builtin_shufflevector(pair(0), pair(2), 0, 1, 2, 3);
+        const Quad even1 = __builtin_shufflevector(pair(4), pair(6), 0, 1, 2, 3);
+        const Quad odd0 = __builtin_shufflevector(pair(1), pair(3), 0, 1, 2, 3);
+        const Quad odd1 = __builtin_shufflevector(pair(5), pair(7), 0, 1, 2, 3);
+        const V even = __builtin_shufflevector(even0, even1, 0, 1, 2, 3, 4, 5, 6, 7);
+        const V odd = __builtin_shufflevector(odd0, odd1, 0, 1, 2, 3, 4, 5, 6, 7);
+        const V a = __builtin_shufflevector(even, odd, 0, 8, 2, 10, 4, 12, 6, 14);
+        const V b = __builtin_shufflevector(even, odd, 1, 9, 3, 11, 5, 13, 7, 15);
+        return a + (b - a) * (u - position);
+    } else if constexpr (kCountOf<V> == 4) {
         // Four indices at once (truncation, as the scalar cast), converted back at once. The
         // indices are never negative, so they are read as unsigned: no sign extension.
         const Index4 i = __builtin_convertvector(u, Index4);
         const V position = toDoubles(i);
         // Each lane's two neighbours in one 16-byte load, then sorted into the a and b vectors
         // by two shuffles: fewer instructions than eight single loads and inserts.
-        using Pair = double __attribute__((vector_size(16)));
         const auto pair = [&table, &i ](int k) __attribute__((always_inline)) {
             Pair p; // an unaligned load
             __builtin_memcpy(&p, table.data() + static_cast<std::uint32_t>(i[k]), sizeof p);
@@ -221,7 +281,8 @@ template <class V, std::size_t N>
 
 // tanhLookup and expLookup, lane by lane.
 template <class V> [[gnu::always_inline]] inline V tanhLookup(const V& x) {
-    const V y = atMost(atLeast(x, -40.0), 140.0); // also catches NaN
+    constexpr double kFlat = LookupTables::kTanhFlat;
+    const V y = atMost(atLeast(x, -kFlat), kFlat); // also catches NaN
     return interpolate(LookupTables::tanhTable, (y + 40.0) * 500.0);
 }
 

@@ -66,6 +66,10 @@ template <class V> [[gnu::always_inline]] inline void shapePart(Part& p, int fra
     }
 }
 
+[[VORPALIX_AVX512]] void shapePartAvx512(Part& p, int frames) {
+    shapePart<lanes::Eight::V>(p, frames);
+}
+
 [[gnu::target("avx2")]] void shapePartAvx2(Part& p, int frames) {
     shapePart<lanes::Four::V>(p, frames);
 }
@@ -303,7 +307,9 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
         for (double* a : {p.tA, p.tB, p.eB, p.eT, p.e4}) {
             lanes::padFrames(a, done);
         }
-        if (lanes::hasAvx2()) {
+        if (lanes::hasAvx512()) {
+            shapePartAvx512(p, done);
+        } else if (lanes::hasAvx2()) {
             shapePartAvx2(p, done);
         } else {
             shapePartBase(p, done);

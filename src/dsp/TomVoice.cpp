@@ -1,6 +1,7 @@
 #include "dsp/TomVoice.h"
 
 #include "dsp/LookupTables.h"
+#include "dsp/PartLanes.h"
 #include "dsp/PhaseConstants.h"
 #include "dsp/SimdLanes.h"
 
@@ -30,6 +31,38 @@ constexpr double kHeldPhase13 = 4.084070563316345;   // 1.3 pi
 constexpr double kHeldPhase125 = 3.9269909262657166; // 1.25 pi
 
 } // namespace
+
+// Shaping: the soft clippers and the envelopes' exponential curves, over the first `packed`
+// values of a part, in vectors of V. Past the last value the vectors read zeros, so every lane
+// computes something finite.
+template <class V> [[gnu::always_inline]] inline void TomVoice::shape(Shaping& p, int packed) {
+    using namespace lanes;
+    const V zero{};
+    for (double* values : {p.w[0], p.w[1], p.w[2], p.d, p.a, p.b, p.c}) {
+        store(values + packed, zero);
+    }
+    for (int i = 0; i < packed; i += kCountOf<V>) {
+        // The soft clipper's 1/drive as a constant factor.
+        constexpr double kDrive = 6.6;
+        constexpr double kInvDrive = 1.0 / kDrive;
+        const V eDi = load<V>(p.d + i);
+        V x = 0.8 * load<V>(p.w[0] + i);
+        x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
+        V o1 = softClip(x, 0.1, kDrive, kInvDrive);
+        o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
+        const V o2 = softClip(0.8 * load<V>(p.w[1] + i), 0.1, kDrive, kInvDrive);
+        const V o3 = softClip(0.8 * load<V>(p.w[2] + i), 0.1, kDrive, kInvDrive);
+
+        const V a = 1.0 - expLookup(-load<V>(p.a + i));
+        const V b = 1.0 - expLookup(-load<V>(p.b + i));
+        const V cc = 1.0 - expLookup(-load<V>(p.c + i));
+        store(p.m + i, o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc);
+    }
+}
+
+[[VORPALIX_AVX512]] void TomVoice::shapeAvx512(Shaping& p, int packed) {
+    shape<lanes::Eight::V>(p, packed);
+}
 
 TomVoice::TomVoice(const Tuning& tuning) {
     LookupTables::build();
@@ -291,10 +324,8 @@ template <class L, bool Holding>
     // blocker and the output. Each pass is short enough for the processor to overlap consecutive
     // frames. The shaping carries nothing from frame to frame, so its inputs are packed without
     // the unused lanes (frame i's tom k at i * count + k) and it runs over whole vectors of them.
-    constexpr int kPart = 32;
-    constexpr int kPacked = kPart * kLanes + kLanes;
-    double wPart[3][kPacked], dPart[kPacked], aPart[kPacked], bPart[kPacked], cPart[kPacked];
-    double mPart[kPacked];
+    Shaping shaping;
+    auto& [wPart, dPart, aPart, bPart, cPart, mPart] = shaping;
     V nPart[kPart];
     int n = 0;
     Mask ended{};
@@ -353,29 +384,14 @@ template <class L, bool Holding>
             }
         }
 
-        // Shaping: soft clippers and the envelopes' exponential curves, over the packed values.
-        // Past the last value the vectors read zeros, so every lane computes something finite.
-        const int packed = done * count;
-        const V zero{};
-        for (double* p : {wPart[0], wPart[1], wPart[2], dPart, aPart, bPart, cPart}) {
-            store(p + packed, zero);
-        }
-        for (int i = 0; i < packed; i += kLanes) {
-            // The soft clipper's 1/drive as a constant factor.
-            constexpr double kDrive = 6.6;
-            constexpr double kInvDrive = 1.0 / kDrive;
-            const V eDi = load<V>(dPart + i);
-            V x = 0.8 * load<V>(wPart[0] + i);
-            x = select(x >= 0.0, (1.0 + 5.0 * eDi) * x, x);
-            V o1 = softClip(x, 0.1, kDrive, kInvDrive);
-            o1 = select(o1 >= 0.0, (1.0 - 0.2 * eDi) * o1, o1);
-            const V o2 = softClip(0.8 * load<V>(wPart[1] + i), 0.1, kDrive, kInvDrive);
-            const V o3 = softClip(0.8 * load<V>(wPart[2] + i), 0.1, kDrive, kInvDrive);
-
-            const V a = 1.0 - expLookup(-load<V>(aPart + i));
-            const V b = 1.0 - expLookup(-load<V>(bPart + i));
-            const V cc = 1.0 - expLookup(-load<V>(cPart + i));
-            store(mPart + i, o1 * (a + 1.25 * b) + 0.75 * o2 * b + o3 * cc);
+        if constexpr (kLanes == 4) {
+            if (hasAvx512()) {
+                shapeAvx512(shaping, done * count);
+            } else {
+                shape<V>(shaping, done * count);
+            }
+        } else {
+            shape<V>(shaping, done * count);
         }
         // DC blocker (the biquad's process, lane by lane), level and the tom noise.
         for (int i = 0; i < done; ++i) {

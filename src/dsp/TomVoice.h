@@ -65,6 +65,15 @@ public:
 private:
     static void renderChunk(TomVoice* const* toms, double* const* outs, int count,
                             const SpanInputs& in, int frames);
+    // A part's values for the shaping pass, packed without unused lanes, with room for the
+    // widest vector past the last one.
+    static constexpr int kPart = 32;
+    static constexpr int kPacked = kPart * 4 + 8;
+    struct Shaping {
+        double w[3][kPacked], d[kPacked], a[kPacked], b[kPacked], c[kPacked], m[kPacked];
+    };
+    template <class V> static void shape(Shaping& p, int packed);
+    static void shapeAvx512(Shaping& p, int packed);
     template <class Lanes, bool Holding>
     static int renderLanes(TomVoice* const* t, int count, const double* tomNoise,
                            double* const* out, int frames);

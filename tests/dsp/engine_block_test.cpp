@@ -100,16 +100,23 @@ TEST(EngineBlocks, BlocksCutAnywhereGiveTheSamplesOfFrameByFrameRendering) {
     }
 }
 
-TEST(EngineBlocks, BaselineAndAvx2KernelsGiveTheSameSamples) {
-    if (!lanes::processorHasAvx2()) {
+TEST(EngineBlocks, EveryKernelBuildGivesTheSameSamples) {
+    const lanes::Kernels widest = lanes::processorKernels();
+    if (widest == lanes::Kernels::Baseline) {
         GTEST_SKIP() << "no AVX2 on this processor";
     }
-    const Channels avx2 = renderWithHits(kFrames, 64);
-    lanes::forceBaselineKernels(true);
-    const Channels baseline = renderWithHits(kFrames, 64);
-    lanes::forceBaselineKernels(false);
-    for (int k = 0; k < OutputFrame::kSize; ++k) {
-        EXPECT_EQ(firstDifference(avx2[k], baseline[k]), -1) << "channel " << k;
+    const Channels native = renderWithHits(kFrames, 64);
+    for (const lanes::Kernels narrower : {lanes::Kernels::Baseline, lanes::Kernels::Avx2}) {
+        if (narrower >= widest) {
+            continue;
+        }
+        lanes::limitKernels(narrower);
+        const Channels limited = renderWithHits(kFrames, 64);
+        lanes::limitKernels(widest);
+        for (int k = 0; k < OutputFrame::kSize; ++k) {
+            EXPECT_EQ(firstDifference(native[k], limited[k]), -1)
+                << "build " << static_cast<int>(narrower) << ", channel " << k;
+        }
     }
 }
 

@@ -1,10 +1,13 @@
 #include "dsp/Filters.h"
 #include "dsp/LookupTables.h"
+#include "dsp/SimdLanes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace vorpalix {
 namespace {
@@ -19,6 +22,25 @@ TEST(LookupTables, TanhLookupSaturatesAndInterpolates) {
     }
     // Table points are exact.
     EXPECT_DOUBLE_EQ(tanhLookup(0.5), std::tanh(0.5));
+}
+
+TEST(LookupTables, TanhLookupReadsTheWholeTablesValuesFromItsFlatEnds) {
+    // Interpolation over the table's whole range, as the lookup would read it without the
+    // narrower clamp.
+    const auto whole = [](double x) {
+        x = std::isnan(x) ? -40.0 : std::clamp(x, -40.0, 140.0);
+        return detail::interpolateTable(LookupTables::tanhTable, (x + 40.0) * 500.0);
+    };
+    std::vector<double> xs = {std::nan(""), INFINITY, -INFINITY, 19.061, 19.062, -19.062, 140.0};
+    for (double x = -45.0; x <= 145.0; x += 0.0007) {
+        xs.push_back(x);
+    }
+    for (const double x : xs) {
+        ASSERT_EQ(tanhLookup(x), whole(x)) << x;
+        const auto y = lanes::tanhLookup(lanes::Two::V{x, -x});
+        ASSERT_EQ(y[0], whole(x)) << x;
+        ASSERT_EQ(y[1], whole(-x)) << x;
+    }
 }
 
 TEST(LookupTables, ExpLookupClampsToTheTableRange) {
