@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "dsp/LookupTables.h"
+#include "dsp/PartLanes.h"
 #include "dsp/SimdLanes.h"
 #include "resources/EmbeddedResources.h"
 
@@ -232,6 +234,100 @@ void SampleVoice::renderChunk(SampleVoice* const* voices, double* const* outs, i
     }
 }
 
+// The waveform pass: for frames 0..frames-1 of a part, each lane's waveform read at its position
+// (cubic B-spline through four neighbours; silence once the hit is past its waveform or choked)
+// and its gain (the hats' envelope, the cymbals' fade bent by exp). W holds kLanes / kCountOf<W>
+// whole frames side by side: one frame in the vector of the lane kernel, two in an AVX-512 vector
+// of four lanes. The part's arrays hold one more frame, so the last vector reads defined values.
+template <class W, int kLanes>
+[[gnu::always_inline]] inline void SampleVoice::readWaveforms(const Waveforms& wf, Part& p,
+                                                              int frames) {
+    using namespace lanes;
+    using M = decltype(W{} < W{});
+    constexpr int kWidth = kCountOf<W>;
+    const auto repeat = [](const auto& perLane) __attribute__((always_inline)) {
+        return fromLanes<W>([&](int j) { return perLane[j % kLanes]; });
+    };
+    const W end = repeat(wf.end);
+    const W invFadeSamples = repeat(wf.invFadeSamples);
+    const M hat = repeat(wf.hat) != 0.0;
+    const W zero{};
+    for (int at = 0; at < frames * kLanes; at += kWidth) {
+        const W pos = load<W>(p.pos + at);
+        M choke;
+        __builtin_memcpy(&choke, p.choke + at, sizeof choke);
+        // Past the waveform (its last sample and the zero after it) the hit is over; a choked
+        // voice reads silence. The position is never negative, so truncation is the floor.
+        const M ended = pos >= end;
+        const W readable = select(ended, zero, pos);
+        W index, t0, t1, t2, t3;
+        if constexpr (kWidth == 2) {
+            const auto i0 = static_cast<std::int64_t>(readable[0]);
+            const auto i1 = static_cast<std::int64_t>(readable[1]);
+            const double* S0 = wf.samples[0] + i0;
+            const double* S1 = wf.samples[1 % kLanes] + i1;
+            index = W{static_cast<double>(i0), static_cast<double>(i1)};
+            t0 = W{S0[0], S1[0]};
+            t1 = W{S0[1], S1[1]};
+            t2 = W{S0[2], S1[2]};
+            t3 = W{S0[3], S1[3]};
+        } else {
+            // The four taps of each lane are neighbours: one load per lane and a transpose of
+            // each four lanes. The positions are never negative: unsigned offsets need no sign
+            // extension.
+            using Index = std::conditional_t<kWidth == 8, Index8, Index4>;
+            const Index i = __builtin_convertvector(readable, Index);
+            index = toDoubles(i);
+            using Row = Four::V;
+            const auto row = [&](int j) __attribute__((always_inline)) {
+                return load<Row>(wf.samples[j % kLanes] + static_cast<std::uint32_t>(i[j]));
+            };
+            const auto transpose = [](const Row& r0, const Row& r1, const Row& r2, const Row& r3,
+                                      Row* t) __attribute__((always_inline)) {
+                const Row low01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
+                const Row high01 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
+                const Row low23 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
+                const Row high23 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
+                t[0] = __builtin_shufflevector(low01, low23, 0, 1, 4, 5);
+                t[1] = __builtin_shufflevector(high01, high23, 0, 1, 4, 5);
+                t[2] = __builtin_shufflevector(low01, low23, 2, 3, 6, 7);
+                t[3] = __builtin_shufflevector(high01, high23, 2, 3, 6, 7);
+            };
+            Row a[4];
+            transpose(row(0), row(1), row(2), row(3), a);
+            if constexpr (kWidth == 4) {
+                t0 = a[0];
+                t1 = a[1];
+                t2 = a[2];
+                t3 = a[3];
+            } else {
+                Row b[4];
+                transpose(row(4), row(5), row(6), row(7), b);
+                t0 = __builtin_shufflevector(a[0], b[0], 0, 1, 2, 3, 4, 5, 6, 7);
+                t1 = __builtin_shufflevector(a[1], b[1], 0, 1, 2, 3, 4, 5, 6, 7);
+                t2 = __builtin_shufflevector(a[2], b[2], 0, 1, 2, 3, 4, 5, 6, 7);
+                t3 = __builtin_shufflevector(a[3], b[3], 0, 1, 2, 3, 4, 5, 6, 7);
+            }
+        }
+        const W f = pos - index;
+        const W d = t0 + t2;
+        const W spline =
+            (2.0 / 3.0 * t1 + d / 6.0) +
+            f * ((t2 - t0) / 2.0 + f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
+        store(p.sample + at, select(ended | choke, zero, spline));
+
+        // Cymbals: a linear fade over L x 32768 source samples, bent by exp.
+        const W fade = 1.0 - pos * invFadeSamples;
+        const W bent = select(fade <= 0.0, zero, (expLookup(fade) - 1.0) * kInvE);
+        store(p.gain + at, select(hat, load<W>(p.env + at), bent));
+    }
+}
+
+[[gnu::target("avx512f,avx512dq,avx512vl")]] void
+SampleVoice::readWaveformsAvx512(const Waveforms& wf, Part& p, int frames) {
+    readWaveforms<lanes::Eight::V, lanes::Four::kCount>(wf, p, frames);
+}
+
 // Renders the voices of lanes 0..count-1 side by side (the other lanes repeat lane 0 and are not
 // stored) for up to `frames` frames, and stops after the first frame in which a hit ends. Returns
 // the frames rendered. The hats' envelope targets and coefficients hold for the whole part.
@@ -241,6 +337,7 @@ template <class L>
     using namespace lanes;
     using V = typename L::V;
     using Mask = typename L::Mask;
+    constexpr int kLanes = L::kCount;
     const auto get = [t](double SampleVoice::*m) __attribute__((always_inline)) {
         return fromLanes<V>([&](int k) { return t[k]->*m; });
     };
@@ -263,101 +360,79 @@ template <class L>
     };
 
     const Mask live = fromLanes<Mask>([&](int k) { return k < count ? -1L : 0L; });
-    const Mask hat = lanesWhere([](const SampleVoice& v) { return v.isHat(); });
     const Mask openHat =
         lanesWhere([](const SampleVoice& v) { return v.kind_ == SampleKind::OpenHat; });
     Mask choke = lanesWhere([](const SampleVoice& v) { return v.choke_; });
-    // Waveform sample i - 1 is samples_[i]: one zero before the waveform, four after it.
-    const double* samples[kCountOf<V>];
-    for (int k = 0; k < kCountOf<V>; ++k) {
-        samples[k] = t[k]->samples_.data();
+    Waveforms wf;
+    for (int k = 0; k < kLanes; ++k) {
+        // Waveform sample i - 1 is samples_[i]: one zero before the waveform, four after it.
+        wf.samples[k] = t[k]->samples_.data();
+        wf.end[k] = static_cast<double>(t[k]->length_ + 2);
+        wf.invFadeSamples[k] = t[k]->invFadeSamples_;
+        wf.hat[k] = t[k]->isHat() ? 1.0 : 0.0;
     }
-    const V end = fromLanes<V>([&](int k) { return static_cast<double>(t[k]->length_ + 2); });
+    const V end = load<V>(wf.end);
     const V increment = get(&SampleVoice::increment_);
     const V level = get(&SampleVoice::level_);
     const V outputScale = get(&SampleVoice::outputScale_);
     const V target = get(&SampleVoice::target_), kEnv = get(&SampleVoice::kEnv_);
-    const V invFadeSamples = get(&SampleVoice::invFadeSamples_);
     // Hats: the envelope, then 1 (multiplying by 1 is exact); cymbals: the fade, then g^2.
-    const V second = select(hat, splat<V>(1.0), get(&SampleVoice::g2_));
+    const V second = select(load<V>(wf.hat) != 0.0, splat<V>(1.0), get(&SampleVoice::g2_));
     const V b0 = getLp(&Biquad::b0), b1 = getLp(&Biquad::b1), b2 = getLp(&Biquad::b2);
     const V a1 = getLp(&Biquad::a1), a2 = getLp(&Biquad::a2);
     V x1 = getLp(&Biquad::x1), x2 = getLp(&Biquad::x2);
     V y1 = getLp(&Biquad::y1), y2 = getLp(&Biquad::y2);
     V pos = get(&SampleVoice::pos_);
     V env = get(&SampleVoice::env_);
-    const V zero = splat<V>(0.0);
     const LaneOutputs<V> outputs(out, count);
 
+    // Three passes over parts of the span: the envelope, position and choke; the waveform and
+    // the gain, which carry nothing from frame to frame (two frames per vector with AVX-512);
+    // the low-pass and the output.
+    Part part;
     int n = 0;
     Mask ended{};
-    while (n < frames) {
-        // Hats: 0.416 ms attack toward g^2, then the Decay knob's fall.
-        env = follow(env, target, kEnv);
-        pos += increment;
-        choke |= openHat & (pos >= kOpenHatCutPoint);
-        // Past the waveform (its last sample and the zero after it) the hit is over; a choked
-        // voice reads silence. The position is never negative, so truncation is the floor.
-        ended = pos >= end;
-        const V readable = select(ended, zero, pos);
-        const double* S[kCountOf<V>];
-        V index;
-        if constexpr (kCountOf<V> == 4) {
-            // The positions are never negative: unsigned offsets need no sign extension.
-            const Index4 i = __builtin_convertvector(readable, Index4);
-#pragma GCC unroll 4
-            for (int k = 0; k < 4; ++k) {
-                S[k] = samples[k] + static_cast<std::uint32_t>(i[k]);
+    while (n < frames && !any(ended)) {
+        const int length = std::min(kPartFrames, frames - n);
+        int done = 0;
+        while (done < length) {
+            // Hats: 0.416 ms attack toward g^2, then the Decay knob's fall.
+            env = follow(env, target, kEnv);
+            pos += increment;
+            choke |= openHat & (pos >= kOpenHatCutPoint);
+            store(part.pos + done * kLanes, pos);
+            store(part.env + done * kLanes, env);
+            __builtin_memcpy(part.choke + done * kLanes, &choke, sizeof choke);
+            ++done;
+            ended = (pos >= end) & live;
+            if (any(ended)) {
+                break;
             }
-            index = toDoubles(i);
-        } else {
-            const auto i0 = static_cast<std::int64_t>(readable[0]);
-            const auto i1 = static_cast<std::int64_t>(readable[1]);
-            S[0] = samples[0] + i0;
-            S[1] = samples[1] + i1;
-            index = V{static_cast<double>(i0), static_cast<double>(i1)};
         }
-        V t0, t1, t2, t3;
-        if constexpr (kCountOf<V> == 4) {
-            // The four taps of each lane are neighbours: one load per lane and a transpose.
-            const V r0 = load<V>(S[0]), r1 = load<V>(S[1]), r2 = load<V>(S[2]), r3 = load<V>(S[3]);
-            const V low01 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
-            const V high01 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
-            const V low23 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
-            const V high23 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
-            t0 = __builtin_shufflevector(low01, low23, 0, 1, 4, 5);
-            t1 = __builtin_shufflevector(high01, high23, 0, 1, 4, 5);
-            t2 = __builtin_shufflevector(low01, low23, 2, 3, 6, 7);
-            t3 = __builtin_shufflevector(high01, high23, 2, 3, 6, 7);
-        } else {
-            t0 = fromLanes<V>([&](int k) { return S[k][0]; });
-            t1 = fromLanes<V>([&](int k) { return S[k][1]; });
-            t2 = fromLanes<V>([&](int k) { return S[k][2]; });
-            t3 = fromLanes<V>([&](int k) { return S[k][3]; });
-        }
-        const V f = pos - index;
-        const V d = t0 + t2;
-        const V spline =
-            (2.0 / 3.0 * t1 + d / 6.0) +
-            f * ((t2 - t0) / 2.0 + f * ((d / 2.0 - t1) + f * ((t3 - t0) / 6.0 + (t1 - t2) / 2.0)));
-        const V sample = select(ended | choke, zero, spline);
+        // The extra frame: a position of 0 reads the first taps.
+        std::fill(part.pos + done * kLanes, part.pos + (done + 1) * kLanes, 0.0);
 
-        // Cymbals: a linear fade over L x 32768 source samples, bent by exp.
-        const V fade = 1.0 - pos * invFadeSamples;
-        const V bent = select(fade <= 0.0, zero, (expLookup(fade) - 1.0) * kInvE);
-
-        const V lp = b0 * sample + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
-        x2 = x1;
-        x1 = sample;
-        y2 = y1;
-        y1 = lp;
-        const V y = lp * select(hat, env, bent) * second * level * outputScale;
-        outputs.put(n, y);
-        ++n;
-        ended &= live;
-        if (any(ended)) {
-            break;
+        if constexpr (kLanes == 4) {
+            if (hasAvx512()) {
+                readWaveformsAvx512(wf, part, done);
+            } else {
+                readWaveforms<V, kLanes>(wf, part, done);
+            }
+        } else {
+            readWaveforms<V, kLanes>(wf, part, done);
         }
+
+        for (int i = 0; i < done; ++i) {
+            const V sample = load<V>(part.sample + i * kLanes);
+            const V lp = b0 * sample + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kAntiDenormal;
+            x2 = x1;
+            x1 = sample;
+            y2 = y1;
+            y1 = lp;
+            const V y = lp * load<V>(part.gain + i * kLanes) * second * level * outputScale;
+            outputs.put(n + i, y);
+        }
+        n += done;
     }
 
     for (int k = 0; k < count; ++k) {

@@ -79,6 +79,23 @@ public:
 private:
     bool isHat() const { return kind_ == SampleKind::ClosedHat || kind_ == SampleKind::OpenHat; }
     static void renderChunk(SampleVoice* const* voices, double* const* outs, int count, int frames);
+    // Each lane's waveform, its end and fade, and whether it is a hat (1) or a cymbal (0).
+    struct Waveforms {
+        const double* samples[4];
+        double end[4];
+        double invFadeSamples[4];
+        double hat[4];
+    };
+    // A part of a span: each frame's lanes side by side, with room for one frame more.
+    static constexpr int kPartFrames = 32;
+    static constexpr int kPartValues = (kPartFrames + 1) * 4;
+    struct Part {
+        double pos[kPartValues], env[kPartValues], sample[kPartValues], gain[kPartValues];
+        std::int64_t choke[kPartValues];
+    };
+    template <class W, int kLanes>
+    static void readWaveforms(const Waveforms& wf, Part& p, int frames);
+    static void readWaveformsAvx512(const Waveforms& wf, Part& p, int frames);
     template <class Lanes>
     static int renderLanes(SampleVoice* const* t, int count, double* const* out, int frames);
     static int renderLanesAvx2(SampleVoice* const* t, int count, double* const* out, int frames);
