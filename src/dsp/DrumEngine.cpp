@@ -363,7 +363,35 @@ void DrumEngine::silenceChannel(int k, int offset, int frames) {
 namespace {
 
 // A voice's span into the master sum (a copy for the first voice), and with the master gain into
-// output samples. Built twice: AVX2 four values per step, SSE2 two.
+// output samples. Built three times: AVX-512 eight values per step, AVX2 four, SSE2 two.
+[[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
+                                                                      double* sum, bool first,
+                                                                      float* out, int frames,
+                                                                      double gain) {
+    const __m512d G = _mm512_set1_pd(gain);
+    const __m512d kTiny = _mm512_set1_pd(1e-30);
+    const __m512d kLimit = _mm512_set1_pd(1000.0);
+    const __m512d kNegLimit = _mm512_set1_pd(-1000.0);
+    int n = 0;
+    for (; n + 8 <= frames; n += 8) {
+        const __m512d v = _mm512_loadu_pd(values + n);
+        if (sum != nullptr) {
+            _mm512_storeu_pd(sum + n, first ? v : _mm512_add_pd(_mm512_loadu_pd(sum + n), v));
+        }
+        // As toSamples, eight lanes at a time.
+        const __m512d x = _mm512_mul_pd(G, v);
+        const __mmask8 keep = _mm512_cmp_pd_mask(_mm512_abs_pd(x), kTiny, _CMP_GE_OS);
+        const __m512d bounded = _mm512_min_pd(_mm512_max_pd(x, kNegLimit), kLimit);
+        _mm256_storeu_ps(out + n, _mm512_cvtpd_ps(_mm512_maskz_mov_pd(keep, bounded)));
+    }
+    for (; n < frames; ++n) {
+        if (sum != nullptr) {
+            sum[n] = first ? values[n] : sum[n] + values[n];
+        }
+        out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(_mm_set1_pd(gain), _mm_set1_pd(values[n]))));
+    }
+}
+
 [[gnu::target("avx2")]] void mixAndConvertAvx2(const double* values, double* sum, bool first,
                                                float* out, int frames, double gain) {
     const __m256d G = _mm256_set1_pd(gain);
@@ -412,6 +440,17 @@ void mixAndConvertBase(const double* values, double* sum, bool first, float* out
 
 } // namespace
 
+void mixAndConvert(const double* values, double* sum, bool first, float* out, int frames,
+                   double gain) {
+    if (lanes::hasAvx512()) {
+        mixAndConvertAvx512(values, sum, first, out, frames, gain);
+    } else if (lanes::hasAvx2()) {
+        mixAndConvertAvx2(values, sum, first, out, frames, gain);
+    } else {
+        mixAndConvertBase(values, sum, first, out, frames, gain);
+    }
+}
+
 void DrumEngine::writeChannel(int k, const double* values, double* sum, bool first, int offset,
                               int frames) {
     float* out = out_[k];
@@ -419,11 +458,7 @@ void DrumEngine::writeChannel(int k, const double* values, double* sum, bool fir
         std::fill_n(out, offset, 0.0f);
         sounding_[k] = true;
     }
-    if (lanes::hasAvx2()) {
-        mixAndConvertAvx2(values, sum, first, out + offset, frames, masterGain_);
-    } else {
-        mixAndConvertBase(values, sum, first, out + offset, frames, masterGain_);
-    }
+    mixAndConvert(values, sum, first, out + offset, frames, masterGain_);
 }
 
 void DrumEngine::mixVoice(int k, const double* values, int offset, int frames, bool first) {

@@ -16,6 +16,12 @@
 
 namespace vorpalix {
 
+// A voice's span of `frames` values into the master sum (a copy when `first`; no sum when sum is
+// null), and with `gain` into output samples: values below 1e-30 in size (and NaN) become 0, the
+// rest is bounded to +-1000. Audio thread; no allocation.
+void mixAndConvert(const double* values, double* sum, bool first, float* out, int frames,
+                   double gain);
+
 // The synthesis engine: eleven voices, the shared white noise and tom noise, mute/solo and the
 // master gain, in double precision. It renders spans of a block: the caller cuts the block at
 // the frames where hits fall, and the engine computes the shared sources once per span and then

@@ -19,6 +19,7 @@ constexpr int kMaxOutputs = 24;
 constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 
 // Vectors of floats for the AVX and SSE builds of the loops below.
+using Floats16 = float __attribute__((vector_size(64)));
 using Floats8 = float __attribute__((vector_size(32)));
 using Floats4 = float __attribute__((vector_size(16)));
 
@@ -39,6 +40,11 @@ template <class F>
     }
 }
 
+[[gnu::target("avx512f,avx512dq,avx512vl")]] void addValuesAvx512(const float* in, float* out,
+                                                                  int length) {
+    addValues<Floats16>(in, out, length);
+}
+
 [[gnu::target("avx2")]] void addValuesAvx2(const float* in, float* out, int length) {
     addValues<Floats8>(in, out, length);
 }
@@ -56,7 +62,9 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
     }
     float* out = channel + start;
     if (engine.isSounding(k)) {
-        if (lanes::hasAvx2()) {
+        if (lanes::hasAvx512()) {
+            addValuesAvx512(engine.output(k), out, length);
+        } else if (lanes::hasAvx2()) {
             addValuesAvx2(engine.output(k), out, length);
         } else {
             addValuesBase(engine.output(k), out, length);

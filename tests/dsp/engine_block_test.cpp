@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -116,6 +118,43 @@ TEST(EngineBlocks, EveryKernelBuildGivesTheSameSamples) {
         for (int k = 0; k < OutputFrame::kSize; ++k) {
             EXPECT_EQ(firstDifference(native[k], limited[k]), -1)
                 << "build " << static_cast<int>(narrower) << ", channel " << k;
+        }
+    }
+}
+
+TEST(EngineBlocks, EveryKernelBuildConvertsOddValuesAlike) {
+    // Every kind of value, long enough for whole vectors of each build and a tail.
+    const std::vector<double> values = {
+        std::nan(""), INFINITY, -INFINITY, 1e-31, -1e-31, 2000.0, -2000.0, 0.5, -0.0,  2e-30,
+        -2e-30,       4e-320,   999.9,     -0.25, 1e300,  3.0,    -7.5,    0.1, -1e-29};
+    const int frames = static_cast<int>(values.size());
+    const auto convert = [&](std::vector<double>& sum) {
+        std::vector<float> out(values.size());
+        mixAndConvert(values.data(), sum.data(), false, out.data(), frames, 0.5);
+        return out;
+    };
+    std::vector<double> sum(values.size(), 1.0);
+    const std::vector<float> native = convert(sum);
+    for (int n = 0; n < frames; ++n) {
+        const double x = 0.5 * values[n];
+        const float expected = std::isnan(x) || std::fabs(x) < 1e-30
+                                   ? 0.0f
+                                   : static_cast<float>(std::clamp(x, -1000.0, 1000.0));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(native[n]), std::bit_cast<std::uint32_t>(expected))
+            << "value " << values[n];
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(sum[n]),
+                  std::bit_cast<std::uint64_t>(1.0 + values[n]));
+    }
+    const lanes::Kernels widest = lanes::processorKernels();
+    for (const lanes::Kernels narrower : {lanes::Kernels::Baseline, lanes::Kernels::Avx2}) {
+        if (narrower < widest) {
+            lanes::limitKernels(narrower);
+            std::vector<double> limitedSum(values.size(), 1.0);
+            const std::vector<float> limited = convert(limitedSum);
+            lanes::limitKernels(widest);
+            EXPECT_EQ(std::memcmp(limited.data(), native.data(), limited.size() * sizeof(float)), 0)
+                << "build " << static_cast<int>(narrower);
+            EXPECT_EQ(std::memcmp(limitedSum.data(), sum.data(), sum.size() * sizeof(double)), 0);
         }
     }
 }
