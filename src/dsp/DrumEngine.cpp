@@ -364,6 +364,10 @@ namespace {
 
 // A voice's span into the master sum (a copy for the first voice), and with the master gain into
 // output samples. Built three times: AVX-512 eight values per step, AVX2 four, SSE2 two.
+// (GCC 12 takes the AVX-512 intrinsics' undefined pass-through operand for an uninitialised
+// variable.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 [[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
                                                                       double* sum, bool first,
                                                                       float* out, int frames,
@@ -391,6 +395,8 @@ namespace {
         out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(_mm_set1_pd(gain), _mm_set1_pd(values[n]))));
     }
 }
+
+#pragma GCC diagnostic pop
 
 [[gnu::target("avx2")]] void mixAndConvertAvx2(const double* values, double* sum, bool first,
                                                float* out, int frames, double gain) {

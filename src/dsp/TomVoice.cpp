@@ -64,6 +64,37 @@ template <class V> [[gnu::always_inline]] inline void TomVoice::shape(Shaping& p
     shape<lanes::Eight::V>(p, packed);
 }
 
+// Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi. For frames
+// 0..frames-1 of a part, in vectors of W that hold kLanes / kCountOf<W> whole frames (two frames
+// of four lanes in an AVX-512 vector). Nothing is carried from frame to frame.
+template <class W, int kLanes>
+[[gnu::always_inline]] inline void TomVoice::triangles(Triangles& p, int frames) {
+    using namespace lanes;
+    constexpr int kWidth = kCountOf<W>;
+    const auto repeat = [](const double* perLane) __attribute__((always_inline)) {
+        return fromLanes<W>([&](int j) { return perLane[j % kLanes]; });
+    };
+#pragma GCC unroll 3
+    for (int j = 0; j < 3; ++j) {
+        const W fk = repeat(p.f[j]);
+        const W sweep = repeat(p.sweep[j]);
+        const W skewPerHz = repeat(p.skewPerHz[j]);
+        for (int at = 0; at < frames * kLanes; at += kWidth) {
+            const W d = sweep * load<W>(p.eK + at) + fk;
+            const W s = 1.0 - skewPerHz * d; // (1/d - skewConst/fk) d
+            const W piS = kPiF * s;
+            const W phase = load<W>(p.phase[j] + at);
+            const auto falling = phase >= 2.0 * piS;
+            const W rise = select(falling, (piS - phase) + kPiF, phase - piS);
+            store(p.v[j] + at, rise * kInvPiF / select(falling, 1.0 - s, s));
+        }
+    }
+}
+
+[[VORPALIX_AVX512]] void TomVoice::trianglesAvx512(Triangles& p, int frames) {
+    triangles<lanes::Eight::V, lanes::Four::kCount>(p, frames);
+}
+
 TomVoice::TomVoice(const Tuning& tuning) {
     LookupTables::build();
     osc_[0].f = tuning.f1;
@@ -319,11 +350,21 @@ template <class L, bool Holding>
     }
     const V heldPhase[3] = {splat<V>(kHeldPhase13), splat<V>(kHeldPhase125),
                             splat<V>(kHeldPhase13)};
+    V fTune[3], sweep[3];
+    Triangles tri;
+    for (int j = 0; j < 3; ++j) {
+        fTune[j] = f[j] * tune;
+        sweep[j] = f[j] * depth - f[j];
+        store(tri.f[j], f[j]);
+        store(tri.sweep[j], sweep[j]);
+        store(tri.skewPerHz[j], skewPerHz[j]);
+    }
 
-    // Three passes over parts of the span: the envelopes and oscillators; the shaping; the DC
-    // blocker and the output. Each pass is short enough for the processor to overlap consecutive
-    // frames. The shaping carries nothing from frame to frame, so its inputs are packed without
-    // the unused lanes (frame i's tom k at i * count + k) and it runs over whole vectors of them.
+    // Five passes over parts of the span: the envelopes and phases; the triangles; the
+    // oscillators' smoothing; the shaping; the DC blocker and the output. The sequential passes
+    // carry only what must go from frame to frame, so the processor overlaps consecutive frames;
+    // the triangles and the shaping carry nothing, and run over whole vectors of values (the
+    // shaping's inputs packed without the unused lanes: frame i's tom k at i * count + k).
     Shaping shaping;
     auto& [wPart, dPart, aPart, bPart, cPart, mPart] = shaping;
     V nPart[kPart];
@@ -352,25 +393,17 @@ template <class L, bool Holding>
             eD = approach(eD, 6.0 * G, kD);
             const V S = (eSA + eSB) / 2.0;
 
-            // Skewed triangles: rise from -1 at phase 0 to +1 at 2 pi s, fall back to -1 at 2 pi.
             const int at = done * count;
+            const int u = done * kLanes;
 #pragma GCC unroll 3
             for (int j = 0; j < 3; ++j) {
-                const V fk = f[j];
-                const V sweep = fk * depth - fk;
-                const V inc = (fk * tune + S * sweep) * twoPiPerRate;
-                const V d = sweep * eK + fk;
-                const V s = 1.0 - skewPerHz[j] * d; // (1/d - skewConst/fk) d
-                const V piS = kPiF * s;
+                const V inc = (fTune[j] + S * sweep[j]) * twoPiPerRate;
                 V p = phase[j] + inc;
                 p = select(p > kTwoPiF, p - kTwoPiF, p);
                 phase[j] = p;
-                const Mask falling = p >= 2.0 * piS;
-                const V rise = select(falling, (piS - p) + kPiF, p - piS);
-                v[j] = rise * kInvPiF / select(falling, 1.0 - s, s);
-                w[j] = follow(w[j], v[j], kOsc);
-                store(wPart[j] + at, w[j]);
+                store(tri.phase[j] + u, p);
             }
+            store(tri.eK + u, eK);
             store(dPart + at, eD);
             store(aPart + at, A);
             store(bPart + at, B);
@@ -382,6 +415,32 @@ template <class L, bool Holding>
             if (any(ended)) {
                 break;
             }
+        }
+
+        // The extra frame: phases and pitch envelope of 0 give finite triangles.
+        for (double* values : {tri.phase[0], tri.phase[1], tri.phase[2], tri.eK}) {
+            std::fill(values + done * kLanes, values + (done + 1) * kLanes, 0.0);
+        }
+        if constexpr (kLanes == 4) {
+            if (hasAvx512()) {
+                trianglesAvx512(tri, done);
+            } else {
+                triangles<V, kLanes>(tri, done);
+            }
+        } else {
+            triangles<V, kLanes>(tri, done);
+        }
+
+        // The oscillators' smoothing, into the shaping's packed inputs.
+        for (int i = 0; i < done; ++i) {
+#pragma GCC unroll 3
+            for (int j = 0; j < 3; ++j) {
+                w[j] = follow(w[j], load<V>(tri.v[j] + i * kLanes), kOsc);
+                store(wPart[j] + i * count, w[j]);
+            }
+        }
+        for (int j = 0; j < 3; ++j) {
+            v[j] = load<V>(tri.v[j] + (done - 1) * kLanes);
         }
 
         if constexpr (kLanes == 4) {

@@ -74,6 +74,16 @@ private:
     };
     template <class V> static void shape(Shaping& p, int packed);
     static void shapeAvx512(Shaping& p, int packed);
+    // A part's oscillator values, every lane of each frame side by side (frame i's lane k at
+    // i * 4 + k), with room for one frame more: the phases and the pitch envelope from the
+    // envelope pass, the triangles from the triangle pass. Each oscillator's constants per lane.
+    static constexpr int kLaneValues = (kPart + 1) * 4;
+    struct Triangles {
+        double phase[3][kLaneValues], v[3][kLaneValues], eK[kLaneValues];
+        double f[3][4], sweep[3][4], skewPerHz[3][4];
+    };
+    template <class W, int kLanes> static void triangles(Triangles& p, int frames);
+    static void trianglesAvx512(Triangles& p, int frames);
     template <class Lanes, bool Holding>
     static int renderLanes(TomVoice* const* t, int count, const double* tomNoise,
                            double* const* out, int frames);
