@@ -571,6 +571,18 @@ void DrumEngine::render(int offset, int frames) {
         return;
     }
     renderNoise(frames);
+    // With no voice playing none would render: every channel reads as silence.
+    const Voice* const voices[] = {&bd_, &sd_, &lt_, &mt_, &ht_, &rs_,
+                                   &hc_, &ch_, &oh_, &cr_, &rd_};
+    if (std::none_of(std::begin(voices), std::end(voices),
+                     [](const Voice* v) { return v->isPlaying(); })) {
+        rsSounding_ = hcSounding_ = false;
+        for (int k = 0; k < OutputFrame::kSize; ++k) {
+            silenceChannel(k, offset, frames);
+            mix_[k] = 0.0;
+        }
+        return;
+    }
     const SpanInputs in{noiseSpan_, tomNoiseSpan_};
 
     bool any = false;
