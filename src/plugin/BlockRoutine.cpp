@@ -198,8 +198,9 @@ void PluginProcessor::processBlock(float** outputs, vst::VstInt32 frames, bool r
     // Every entry is written in one loop: a zero-initialised array costs a slow-starting
     // rep stos per block.
     std::array<float*, kMaxOutputs> channels;
+    const int given = outputs != nullptr ? count : 0;
     for (int c = 0; c < kMaxOutputs; ++c) {
-        channels[c] = outputs != nullptr && c < count ? outputs[c] : nullptr;
+        channels[c] = c < given ? outputs[c] : nullptr;
     }
 
     for (std::size_t a = 0; a < auditionCount_; ++a) {

@@ -252,6 +252,12 @@ void PatternSequencer::publish() {
 
 void PatternSequencer::updateClock(double tempo) {
     const double rate = host_.sampleRate();
+    // The same tempo and rate give the same clock: the divisions are left out of most blocks.
+    if (tempo == clockTempo_ && rate == clockRate_) {
+        return;
+    }
+    clockTempo_ = tempo;
+    clockRate_ = rate;
     clockRunning_ = false;
     samplesPerBeat_ = 0.0;
     beatsPerSample_ = 0.0;

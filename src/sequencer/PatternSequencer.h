@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "sequencer/MidiEventQueue.h"
@@ -199,6 +200,9 @@ private:
     double samplesPerBeat_ = 0.0;
     double beatsPerSample_ = 0.0;
     bool clockRunning_ = false; // false while there is no usable tempo: players stand still
+    // The tempo and rate the clock was last computed from (NaN: not yet).
+    double clockTempo_ = std::numeric_limits<double>::quiet_NaN();
+    double clockRate_ = std::numeric_limits<double>::quiet_NaN();
     ScheduleBasis basis_;
 
     // Positions in beats, armed times (beats since the last step event) and phases.
