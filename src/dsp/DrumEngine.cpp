@@ -367,7 +367,9 @@ namespace {
 // (GCC 12 takes the AVX-512 intrinsics' undefined pass-through operand for an uninitialised
 // variable.)
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 [[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
                                                                       double* sum, bool first,
                                                                       float* out, int frames,
