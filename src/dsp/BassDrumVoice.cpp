@@ -32,7 +32,7 @@ constexpr double kInvPiF = 1.0 / kPiF;
 struct Part {
     static constexpr int kRoom = lanes::kPartRoom;
     double x[kRoom], knee[kRoom], env2s[kRoom], env3[kRoom], env4[kRoom], outCoef[kRoom];
-    double body[kRoom];
+    double nh[kRoom], body[kRoom];
 };
 
 // The soft clipper and the body mix for frames 0..frames-1 of a part, whose arrays hold defined
@@ -243,6 +243,7 @@ VORPALIX_KEEP_STATE_SCALAR bool BassDrumVoice::render(const SpanInputs& in, doub
             env3 = env3 - (env3 - g2 * clickGate) * k3 + 1e-24;
             env4 = follow(env4, g2 * target, 0.004 * c);
 
+            p.nh[done] = noiseHighPass.process(noiseLowPass.process(in.noise[n + done]));
             p.x[done] = x;
             p.knee[done] = knee;
             p.env2s[done] = env2s;
@@ -270,8 +271,7 @@ VORPALIX_KEEP_STATE_SCALAR bool BassDrumVoice::render(const SpanInputs& in, doub
 
         // Click: enveloped pulse through a band-pass pair plus band-limited noise.
         for (int i = 0; i < done; ++i) {
-            const double nl = noiseLowPass.process(in.noise[n + i]);
-            const double nh = noiseHighPass.process(nl);
+            const double nh = p.nh[i];
             const double ch = clickHighPass.process(p.env3[i]);
             const double cl = clickLowPass.process(ch);
             const double click = -(0.07 * cl + 0.01 * g2 * nh);

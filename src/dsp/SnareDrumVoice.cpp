@@ -37,6 +37,7 @@ double snapCurve(double e4) {
 struct Part {
     static constexpr int kRoom = lanes::kPartRoom;
     double tA[kRoom], tB[kRoom], eB[kRoom], eT[kRoom], e4[kRoom], e5[kRoom], outCoef[kRoom];
+    double nl[kRoom], nh2[kRoom];
     double tone[kRoom], s4[kRoom];
 };
 
@@ -294,6 +295,14 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
             p.e4[done] = e4;
             p.e5[done] = e5;
             p.outCoef[done] = outCoef;
+
+            // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass. Its
+            // filters' feedback runs beside the oscillators' work here rather than after it.
+            const double nh = noiseHighPass.process(-in.noise[n + done]);
+            noiseLowPass.process(nh);
+            const double nl = noiseLowPass.process(nh);
+            p.nl[done] = nl;
+            p.nh2[done] = noiseHighPass2.process(nl);
             ++done;
             // The snap curve is a pure function of e4: it is read only once the cheaper
             // conditions hold.
@@ -315,14 +324,10 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
             shapePartBase(p, done);
         }
 
-        // Snappy noise: inverted high-pass, resonant low-pass stepped twice, high-pass; then
-        // the output.
+        // The output.
         for (int i = 0; i < done; ++i) {
-            const double nh = noiseHighPass.process(-in.noise[n + i]);
-            noiseLowPass.process(nh);
-            const double nl = noiseLowPass.process(nh);
-            const double nh2 = noiseHighPass2.process(nl);
-            double o = 0.5 * p.tone[i] + (2.0 * nl * p.s4[i] - nh2 * p.e5[i]) * g * snappy;
+            double o =
+                0.5 * p.tone[i] + (2.0 * p.nl[i] * p.s4[i] - p.nh2[i] * p.e5[i]) * g * snappy;
             o = o * level * 0.748;
             outState = follow(outState, o, p.outCoef[i]);
             out[n + i] = outState;
