@@ -580,7 +580,9 @@ void DrumEngine::render(int offset, int frames) {
                      [](const Voice* v) { return v->isPlaying(); })) {
         rsSounding_ = hcSounding_ = false;
         for (int k = 0; k < OutputFrame::kSize; ++k) {
-            silenceChannel(k, offset, frames);
+            if (sounding_[k]) {
+                std::fill_n(out_[k] + offset, frames, 0.0f);
+            }
             mix_[k] = 0.0;
         }
         return;

@@ -76,7 +76,8 @@ public:
     void render(int offset, int frames);
     // The block's output channel k (OutputFrame order: master, then the eleven instruments).
     // Valid up to the last frame rendered, and only while isSounding(k); a channel that is not
-    // sounding is silent for the whole block and has not been written.
+    // sounding is silent for the whole block and has not been written. The master sounds
+    // whenever an instrument does.
     const float* output(int k) const { return out_[k]; }
     bool isSounding(int k) const { return sounding_[k]; }
 

@@ -159,7 +159,11 @@ void routeBlock(const DrumEngine& engine, const OutputConfig& config,
             clearChannelsBase(channels, count, start, length);
         }
     }
-    // A silent engine channel adds nothing to a cleared one.
+    // A silent engine channel adds nothing to a cleared one; the master sounds whenever any
+    // instrument does, so a silent master leaves nothing to add.
+    if (replacing && !engine.isSounding(OutputFrame::kMaster)) {
+        return;
+    }
     const auto route = [&](int k, int c) {
         if (!replacing || engine.isSounding(k)) {
             addChannel(engine, k, channels[c], start, length, replacing);
