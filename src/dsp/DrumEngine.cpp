@@ -363,32 +363,26 @@ void DrumEngine::silenceChannel(int k, int offset, int frames) {
 namespace {
 
 // A voice's span into the master sum (a copy for the first voice), and with the master gain into
-// output samples. Built three times: AVX-512 eight values per step, AVX2 four, SSE2 two.
-// (GCC 12 takes the AVX-512 intrinsics' undefined pass-through operand for an uninitialised
-// variable.)
-#pragma GCC diagnostic push
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-[[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
-                                                                      double* sum, bool first,
-                                                                      float* out, int frames,
-                                                                      double gain) {
-    const __m512d G = _mm512_set1_pd(gain);
-    const __m512d kTiny = _mm512_set1_pd(1e-30);
-    const __m512d kLimit = _mm512_set1_pd(1000.0);
-    const __m512d kNegLimit = _mm512_set1_pd(-1000.0);
+// output samples, as toSamples, a vector of V at a time (F holds as many floats). Built three
+// times: AVX-512 eight values per step, AVX2 four, SSE2 two (below).
+template <class V, class F>
+[[gnu::always_inline]] inline void mixAndConvertLanes(const double* values, double* sum, bool first,
+                                                      float* out, int frames, double gain) {
+    using namespace lanes;
+    constexpr int kWidth = kCountOf<V>;
+    const V G = splat<V>(gain);
     int n = 0;
-    for (; n + 8 <= frames; n += 8) {
-        const __m512d v = _mm512_loadu_pd(values + n);
+    for (; n + kWidth <= frames; n += kWidth) {
+        const V v = load<V>(values + n);
         if (sum != nullptr) {
-            _mm512_storeu_pd(sum + n, first ? v : _mm512_add_pd(_mm512_loadu_pd(sum + n), v));
+            store(sum + n, first ? v : load<V>(sum + n) + v);
         }
-        // As toSamples, eight lanes at a time.
-        const __m512d x = _mm512_mul_pd(G, v);
-        const __mmask8 keep = _mm512_cmp_pd_mask(_mm512_abs_pd(x), kTiny, _CMP_GE_OS);
-        const __m512d bounded = _mm512_min_pd(_mm512_max_pd(x, kNegLimit), kLimit);
-        _mm256_storeu_ps(out + n, _mm512_cvtpd_ps(_mm512_maskz_mov_pd(keep, bounded)));
+        const V x = G * v;
+        // |x| >= 1e-30, false for NaN.
+        const auto keep = select(x < 0.0, -x, x) >= 1e-30;
+        const V bounded = atMost(atLeast(x, -1000.0), 1000.0);
+        const F samples = __builtin_convertvector(select(keep, bounded, V{}), F);
+        __builtin_memcpy(out + n, &samples, sizeof samples);
     }
     for (; n < frames; ++n) {
         if (sum != nullptr) {
@@ -398,33 +392,19 @@ namespace {
     }
 }
 
-#pragma GCC diagnostic pop
+using Floats8 = float __attribute__((vector_size(32)));
+using Floats4 = float __attribute__((vector_size(16)));
+
+[[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
+                                                                      double* sum, bool first,
+                                                                      float* out, int frames,
+                                                                      double gain) {
+    mixAndConvertLanes<lanes::Eight::V, Floats8>(values, sum, first, out, frames, gain);
+}
 
 [[gnu::target("avx2")]] void mixAndConvertAvx2(const double* values, double* sum, bool first,
                                                float* out, int frames, double gain) {
-    const __m256d G = _mm256_set1_pd(gain);
-    const __m256d kTiny = _mm256_set1_pd(1e-30);
-    const __m256d kLimit = _mm256_set1_pd(1000.0);
-    const __m256d kNegLimit = _mm256_set1_pd(-1000.0);
-    const __m256d kSign = _mm256_set1_pd(-0.0);
-    int n = 0;
-    for (; n + 4 <= frames; n += 4) {
-        const __m256d v = _mm256_loadu_pd(values + n);
-        if (sum != nullptr) {
-            _mm256_storeu_pd(sum + n, first ? v : _mm256_add_pd(_mm256_loadu_pd(sum + n), v));
-        }
-        // As toSamples, four lanes at a time.
-        const __m256d x = _mm256_mul_pd(G, v);
-        const __m256d keep = _mm256_cmp_pd(_mm256_andnot_pd(kSign, x), kTiny, _CMP_GE_OS);
-        const __m256d bounded = _mm256_min_pd(_mm256_max_pd(x, kNegLimit), kLimit);
-        _mm_storeu_ps(out + n, _mm256_cvtpd_ps(_mm256_and_pd(keep, bounded)));
-    }
-    for (; n < frames; ++n) {
-        if (sum != nullptr) {
-            sum[n] = first ? values[n] : sum[n] + values[n];
-        }
-        out[n] = _mm_cvtss_f32(toSamples(_mm_mul_pd(_mm_set1_pd(gain), _mm_set1_pd(values[n]))));
-    }
+    mixAndConvertLanes<lanes::Four::V, Floats4>(values, sum, first, out, frames, gain);
 }
 
 void mixAndConvertBase(const double* values, double* sum, bool first, float* out, int frames,
