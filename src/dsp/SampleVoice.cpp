@@ -409,8 +409,11 @@ template <class L>
                 break;
             }
         }
-        // The extra frame: a position of 0 reads the first taps.
-        std::fill(part.pos + done * kLanes, part.pos + (done + 1) * kLanes, 0.0);
+        // The extra frame: a position of 0 reads the first taps; nothing is choked.
+        for (double* values : {part.pos, part.env}) {
+            std::fill(values + done * kLanes, values + (done + 1) * kLanes, 0.0);
+        }
+        std::fill(part.choke + done * kLanes, part.choke + (done + 1) * kLanes, 0);
 
         if constexpr (kLanes == 4) {
             if (hasAvx512()) {
