@@ -37,26 +37,16 @@ struct Part {
 
 // The soft clipper and the body mix for frames 0..frames-1 of a part, whose arrays hold defined
 // values up to the next whole vector. No state is carried from frame to frame.
-template <class V> [[gnu::always_inline]] inline void clipPart(Part& p, int frames) {
-    using namespace lanes;
-    for (int i = 0; i < frames; i += kCountOf<V>) {
-        const V x = load<V>(p.x + i);
-        const V y = softClipEach<V>(x, load<V>(p.knee + i), 1.8, 1.0 / 1.8);
-        store<V>(p.body + i, (0.02 * x + 0.175 * y) * load<V>(p.env2s + i));
+struct ClipPass {
+    template <class V> [[gnu::always_inline]] static void run(Part& p, int frames) {
+        using namespace lanes;
+        for (int i = 0; i < frames; i += kCountOf<V>) {
+            const V x = load<V>(p.x + i);
+            const V y = softClipEach<V>(x, load<V>(p.knee + i), 1.8, 1.0 / 1.8);
+            store<V>(p.body + i, (0.02 * x + 0.175 * y) * load<V>(p.env2s + i));
+        }
     }
-}
-
-[[VORPALIX_AVX512]] void clipPartAvx512(Part& p, int frames) {
-    clipPart<lanes::Eight::V>(p, frames);
-}
-
-[[gnu::target("avx2")]] void clipPartAvx2(Part& p, int frames) {
-    clipPart<lanes::Four::V>(p, frames);
-}
-
-void clipPartBase(Part& p, int frames) {
-    clipPart<lanes::Two::V>(p, frames);
-}
+};
 
 } // namespace
 
@@ -261,13 +251,7 @@ VORPALIX_KEEP_STATE_SCALAR bool BassDrumVoice::render(const SpanInputs& in, doub
         for (double* a : {p.x, p.knee, p.env2s}) {
             lanes::padFrames(a, done);
         }
-        if (lanes::hasAvx512()) {
-            clipPartAvx512(p, done);
-        } else if (lanes::hasAvx2()) {
-            clipPartAvx2(p, done);
-        } else {
-            clipPartBase(p, done);
-        }
+        lanes::runPass<ClipPass>(p, done);
 
         // Click: enveloped pulse through a band-pass pair plus band-limited noise.
         for (int i = 0; i < done; ++i) {

@@ -395,10 +395,8 @@ template <class V, class F>
 using Floats8 = float __attribute__((vector_size(32)));
 using Floats4 = float __attribute__((vector_size(16)));
 
-[[gnu::target("avx512f,avx512dq,avx512vl")]] void mixAndConvertAvx512(const double* values,
-                                                                      double* sum, bool first,
-                                                                      float* out, int frames,
-                                                                      double gain) {
+[[VORPALIX_AVX512]] void mixAndConvertAvx512(const double* values, double* sum, bool first,
+                                             float* out, int frames, double gain) {
     mixAndConvertLanes<lanes::Eight::V, Floats8>(values, sum, first, out, frames, gain);
 }
 

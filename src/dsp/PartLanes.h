@@ -32,7 +32,28 @@ constexpr int kPartRoom = kPartFrames + 7;
     std::fill(p + frames, p + frames + 7, 0.0);
 }
 
-// The AVX-512 build of a pass.
-#define VORPALIX_AVX512 gnu::target("avx512f,avx512dq,avx512vl")
+// A pass over a part in each build: Pass::run<V>(part, frames) instantiated for the vector width.
+template <class Pass, class Part> [[VORPALIX_AVX512]] void runPassAvx512(Part& p, int frames) {
+    Pass::template run<Eight::V>(p, frames);
+}
+
+template <class Pass, class Part> [[gnu::target("avx2")]] void runPassAvx2(Part& p, int frames) {
+    Pass::template run<Four::V>(p, frames);
+}
+
+template <class Pass, class Part> void runPassBase(Part& p, int frames) {
+    Pass::template run<Two::V>(p, frames);
+}
+
+// Runs a pass over frames 0..frames-1 of a part in the widest build the processor has.
+template <class Pass, class Part> void runPass(Part& p, int frames) {
+    if (hasAvx512()) {
+        runPassAvx512<Pass>(p, frames);
+    } else if (hasAvx2()) {
+        runPassAvx2<Pass>(p, frames);
+    } else {
+        runPassBase<Pass>(p, frames);
+    }
+}
 
 } // namespace vorpalix::lanes

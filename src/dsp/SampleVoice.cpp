@@ -245,12 +245,9 @@ template <class W, int kLanes>
     using namespace lanes;
     using M = decltype(W{} < W{});
     constexpr int kWidth = kCountOf<W>;
-    const auto repeat = [](const auto& perLane) __attribute__((always_inline)) {
-        return fromLanes<W>([&](int j) { return perLane[j % kLanes]; });
-    };
-    const W end = repeat(wf.end);
-    const W invFadeSamples = repeat(wf.invFadeSamples);
-    const M hat = repeat(wf.hat) != 0.0;
+    const W end = repeatLanes<W, kLanes>(wf.end);
+    const W invFadeSamples = repeatLanes<W, kLanes>(wf.invFadeSamples);
+    const M hat = repeatLanes<W, kLanes>(wf.hat) != 0.0;
     const W zero{};
     for (int at = 0; at < frames * kLanes; at += kWidth) {
         const W pos = load<W>(p.pos + at);
@@ -323,8 +320,8 @@ template <class W, int kLanes>
     }
 }
 
-[[gnu::target("avx512f,avx512dq,avx512vl")]] void
-SampleVoice::readWaveformsAvx512(const Waveforms& wf, Part& p, int frames) {
+[[VORPALIX_AVX512]] void SampleVoice::readWaveformsAvx512(const Waveforms& wf, Part& p,
+                                                          int frames) {
     readWaveforms<lanes::Eight::V, lanes::Four::kCount>(wf, p, frames);
 }
 

@@ -47,6 +47,9 @@ extern Kernels chosenKernels;
 Kernels processorKernels();
 void limitKernels(Kernels widest);
 
+// The attribute of a function's AVX-512 build: the instruction sets hasAvx512() checks for.
+#define VORPALIX_AVX512 gnu::target("avx512f,avx512dq,avx512vl")
+
 // After a part of a span was rendered up to frame `done`: the voices whose hit ended leave the
 // lanes, their outputs holding zeros for the rest of the span, and the others move up. Returns how
 // many voices are still active.
@@ -106,6 +109,12 @@ template <class V, class F> [[gnu::always_inline]] inline V fromLanes(const F& f
     } else {
         return V{f(0), f(1)};
     }
+}
+
+// A vector of W whose lane j holds perLane[j % kLanes]: the values of kLanes voices repeated, for
+// passes that hold several frames of those voices side by side.
+template <class W, int kLanes> [[gnu::always_inline]] inline W repeatLanes(const double* perLane) {
+    return fromLanes<W>([&](int j) { return perLane[j % kLanes]; });
 }
 
 template <class V, class M>

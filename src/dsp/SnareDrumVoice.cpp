@@ -54,30 +54,20 @@ template <class V>
 
 // Saturators, tone mix and snap curve for frames 0..frames-1 of a part, whose arrays hold
 // defined values up to the next whole vector. No state is carried from frame to frame.
-template <class V> [[gnu::always_inline]] inline void shapePart(Part& p, int frames) {
-    using namespace lanes;
-    for (int i = 0; i < frames; i += kCountOf<V>) {
-        const V sA = saturate<V>((load<V>(p.tA + i) + 0.6) * 0.8, 2.2, 0.3, 3.5);
-        const V sB = saturate<V>(load<V>(p.tB + i) + 0.6, 3.0, 0.35, 4.6) - 0.18;
-        const V eB = load<V>(p.eB + i);
-        const V eT = load<V>(p.eT + i);
-        store<V>(p.tone + i, (eB + 0.03 * eT) * (sA + 0.4 * sB));
-        const V s4 = (1.0 - expLookup<V>(-2.0 * load<V>(p.e4 + i))) - 0.05;
-        store<V>(p.s4 + i, select(s4 < 0.0, splat<V>(0.0), s4));
+struct ShapePass {
+    template <class V> [[gnu::always_inline]] static void run(Part& p, int frames) {
+        using namespace lanes;
+        for (int i = 0; i < frames; i += kCountOf<V>) {
+            const V sA = saturate<V>((load<V>(p.tA + i) + 0.6) * 0.8, 2.2, 0.3, 3.5);
+            const V sB = saturate<V>(load<V>(p.tB + i) + 0.6, 3.0, 0.35, 4.6) - 0.18;
+            const V eB = load<V>(p.eB + i);
+            const V eT = load<V>(p.eT + i);
+            store<V>(p.tone + i, (eB + 0.03 * eT) * (sA + 0.4 * sB));
+            const V s4 = (1.0 - expLookup<V>(-2.0 * load<V>(p.e4 + i))) - 0.05;
+            store<V>(p.s4 + i, select(s4 < 0.0, splat<V>(0.0), s4));
+        }
     }
-}
-
-[[VORPALIX_AVX512]] void shapePartAvx512(Part& p, int frames) {
-    shapePart<lanes::Eight::V>(p, frames);
-}
-
-[[gnu::target("avx2")]] void shapePartAvx2(Part& p, int frames) {
-    shapePart<lanes::Four::V>(p, frames);
-}
-
-void shapePartBase(Part& p, int frames) {
-    shapePart<lanes::Two::V>(p, frames);
-}
+};
 
 } // namespace
 
@@ -316,13 +306,7 @@ bool SnareDrumVoice::render(const SpanInputs& in, double* out, int frames) {
         for (double* a : {p.tA, p.tB, p.eB, p.eT, p.e4}) {
             lanes::padFrames(a, done);
         }
-        if (lanes::hasAvx512()) {
-            shapePartAvx512(p, done);
-        } else if (lanes::hasAvx2()) {
-            shapePartAvx2(p, done);
-        } else {
-            shapePartBase(p, done);
-        }
+        lanes::runPass<ShapePass>(p, done);
 
         // The output.
         for (int i = 0; i < done; ++i) {

@@ -71,14 +71,11 @@ template <class W, int kLanes>
 [[gnu::always_inline]] inline void TomVoice::triangles(Triangles& p, int frames) {
     using namespace lanes;
     constexpr int kWidth = kCountOf<W>;
-    const auto repeat = [](const double* perLane) __attribute__((always_inline)) {
-        return fromLanes<W>([&](int j) { return perLane[j % kLanes]; });
-    };
 #pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) {
-        const W fk = repeat(p.f[j]);
-        const W sweep = repeat(p.sweep[j]);
-        const W skewPerHz = repeat(p.skewPerHz[j]);
+        const W fk = repeatLanes<W, kLanes>(p.f[j]);
+        const W sweep = repeatLanes<W, kLanes>(p.sweep[j]);
+        const W skewPerHz = repeatLanes<W, kLanes>(p.skewPerHz[j]);
         for (int at = 0; at < frames * kLanes; at += kWidth) {
             const W d = sweep * load<W>(p.eK + at) + fk;
             const W s = 1.0 - skewPerHz * d; // (1/d - skewConst/fk) d

@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxOutputs = 24;
 constexpr float kControllerScale = 0.007874016f; // 1/127 in single precision
 
-// Vectors of floats for the AVX and SSE builds of the loops below.
+// Vectors of floats for the AVX-512, AVX and SSE builds of the loops below.
 using Floats16 = float __attribute__((vector_size(64)));
 using Floats8 = float __attribute__((vector_size(32)));
 using Floats4 = float __attribute__((vector_size(16)));
@@ -40,8 +40,7 @@ template <class F>
     }
 }
 
-[[gnu::target("avx512f,avx512dq,avx512vl")]] void addValuesAvx512(const float* in, float* out,
-                                                                  int length) {
+[[VORPALIX_AVX512]] void addValuesAvx512(const float* in, float* out, int length) {
     addValues<Floats16>(in, out, length);
 }
 
@@ -87,7 +86,7 @@ void addChannel(const DrumEngine& engine, int k, float* channel, int start, int 
 // Zeros into every channel from `start` on, a vector of F at a time. A float-by-float fill of 24
 // channels cost more than an idle engine, and both the inline memset (rep stos) and a call of
 // memset start too slowly for the few hundred bytes of a small block, so the stores stay an
-// inline loop. Built twice: AVX eight values per store, SSE four.
+// inline loop. Built for AVX, eight values per store, and SSE, four; the AVX-512 build is below.
 template <class F>
 [[gnu::always_inline]] inline void clearChannels(const std::array<float*, kMaxOutputs>& channels,
                                                  int count, int start, int length) {
@@ -111,7 +110,7 @@ template <class F>
 
 // The AVX-512 build stores sixteen zeros at a time and the last few under a mask, so that a
 // small block's channel takes a store or two and no tail loop.
-[[gnu::target("avx512f,avx512dq,avx512vl")]] VORPALIX_KEEP_STORE_LOOP void
+[[VORPALIX_AVX512]] VORPALIX_KEEP_STORE_LOOP void
 clearChannelsAvx512(const std::array<float*, kMaxOutputs>& channels, int count, int start,
                     int length) {
     const __m512 zero = _mm512_setzero_ps();
